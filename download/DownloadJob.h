@@ -70,9 +70,15 @@ struct DownloadJob {
 void InitDownloadJob(DownloadJob& job);
 void FreeDownloadJob(DownloadJob& job);
 
-// The worker thread's entry: RunDownload, then finishedEvent is set.
-void DownloadThreadMain(DownloadJob* job);
+// The worker thread's entry (its argument is the DownloadJob): RunDownload, then
+// finishedEvent is set.
+void DownloadThreadMain(void* job);
 void RunDownload(DownloadJob& job);
+
+// Asks a running worker to stop, from any thread: once the slot it may be in has returned it
+// calls no further slot, closes the connection, ends its run and sets finishedEvent.
+// The owner then waits for finishedEvent before it frees the record.
+void RequestDownloadStop(DownloadJob& job);
 
 // Bytes written, or -1 when the file cannot be opened, positioned or written.
 int32_t AppendToFile(const std::string& path, const void* data, int32_t count);
