@@ -96,9 +96,14 @@ TEST_P(GetWindowTextTable, CutsToTheBufferAndTerminates) {
     wchar_t buffer[16];
     std::fill(std::begin(buffer), std::end(buffer), L'#');
     EXPECT_EQ(bar.GetWindowText(buffer, c.size), c.count);
-    if (c.size > 0) EXPECT_EQ(std::wstring(buffer), c.copied);
-    else EXPECT_EQ(buffer[0], L'#') << "a buffer of no characters is not written";
-    if (c.size > 0 && c.size < 16) EXPECT_EQ(buffer[c.size], L'#') << "nothing past the buffer";
+    if (c.size > 0) {
+        EXPECT_EQ(std::wstring(buffer), c.copied);
+    } else {
+        EXPECT_EQ(buffer[0], L'#') << "a buffer of no characters is not written";
+    }
+    if (c.size > 0 && c.size < 16) {
+        EXPECT_EQ(buffer[c.size], L'#') << "nothing past the buffer";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, GetWindowTextTable, ::testing::Values(
