@@ -1,10 +1,12 @@
 // What the progress bar computes and stores, apart from its picture.
 #include "controls/TextProgressCtrl.h"
+#include "platform/Text.h"
 
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -22,6 +24,10 @@ struct LabelCase {
     int position, low, high;
     const wchar_t* label;
 };
+
+void PrintTo(const LabelCase& c, std::ostream* out) {
+    *out << '"' << platform::ToNarrow(c.windowText) << "\" " << c.position << " of " << c.low << ".." << c.high;
+}
 
 class ProgressLabelTable : public ::testing::TestWithParam<LabelCase> {};
 
@@ -44,6 +50,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProgressLabelTable, ::testing::Values(
 struct WidthCase {
     int position, low, high, clientWidth, filled;
 };
+
+void PrintTo(const WidthCase& c, std::ostream* out) {
+    *out << c.position << " of " << c.low << ".." << c.high << " at " << c.clientWidth << " px";
+}
 
 class FilledBarWidthTable : public ::testing::TestWithParam<WidthCase> {};
 
@@ -86,6 +96,10 @@ struct TextCase {
     const wchar_t* copied;
     int count;
 };
+
+void PrintTo(const TextCase& c, std::ostream* out) {
+    *out << '"' << platform::ToNarrow(c.text) << "\" into " << c.size;
+}
 
 class GetWindowTextTable : public ::testing::TestWithParam<TextCase> {};
 
