@@ -125,14 +125,16 @@ size_t ReceiveBody(char* data, size_t size, size_t count, void* userdata) {
     return length;
 }
 
-// Sets the object name as the path and query of the connection's URL; the query is what
-// follows the first "?".
+// Points the connection's URL at the object. The whole URL is set at once: libcurl keeps the
+// escapes of a whole URL as written, where it would lower-case those of a path or query set alone.
 bool SetObjectName(Curl_URL* url, const std::string& escapedName) {
-    const size_t question = escapedName.find('?');
-    const std::string path = escapedName.substr(0, question);
-    if (curl_url_set(url, CURLUPART_PATH, path.c_str(), 0) != CURLUE_OK) return false;
-    if (question == std::string::npos) return curl_url_set(url, CURLUPART_QUERY, nullptr, 0) == CURLUE_OK;
-    return curl_url_set(url, CURLUPART_QUERY, escapedName.c_str() + question + 1, 0) == CURLUE_OK;
+    char* server = nullptr;  // "http://host:port/"
+    if (curl_url_get(url, CURLUPART_URL, &server, 0) != CURLUE_OK) return false;
+    std::string target(server);
+    curl_free(server);
+    target.pop_back();
+    target += escapedName;
+    return curl_url_set(url, CURLUPART_URL, target.c_str(), 0) == CURLUE_OK;
 }
 
 std::string CurrentTimeText() {
