@@ -70,11 +70,12 @@ CURL* OpenInternet(const FetchLimits& limits) {
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, limits.stallSeconds);
     curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, limits.totalMs);
-    // WinINet follows redirects on its own; only to plain or secure HTTP, and not forever.
+    // WinINet follows redirects on its own, from HTTP to HTTP only (it refuses a switch to
+    // HTTPS unless told otherwise); and not forever.
     curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http");
+    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http");
     curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(handle, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     return handle;
 }
 

@@ -217,7 +217,12 @@ INSTANTIATE_TEST_SUITE_P(Peers, FetchFailureTest, testing::Values(
     FailureCase{"TricklingPastTheTotalLimit",
                 Script().ReadRequest().Send(HttpResponse(200, "", false, "Content-Length: 100\r\n"))
                     .SendInPieces(Trickle(40), 1, 200), Trickle(39), true},
-    FailureCase{"NotHttp", Script().ReadRequest().Send("hello\r\n\r\n").Close(), ""}),
+    FailureCase{"NotHttp", Script().ReadRequest().Send("hello\r\n\r\n").Close(), ""},
+    // Every connection gets the same script: the redirect never ends.
+    FailureCase{"RedirectLoop",
+                Script().ReadRequest().Send(HttpResponse(302, "", true, "Location: /again\r\n")), ""},
+    FailureCase{"RedirectToHttps",
+                Script().ReadRequest().Send(HttpResponse(301, "", true, "Location: https://127.0.0.1:1/\r\n")), ""}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FetchTest, AClosedPortFailsWithoutASinkCall) {

@@ -45,30 +45,38 @@ TEST(DeliverPieceTest, WithoutASinkDropsThePiece) {
     EXPECT_EQ(request.pieceText.size(), kPieceTextSize);
 }
 
+// Without a connection (the host or port was unusable) no request can be made; WinINet's
+// ERROR_INVALID_HANDLE, and nothing reaches the sink.
+TEST(SendAndReadResponseTest, WithoutAConnectionFailsAtOnce) {
+    std::vector<std::string> pieces;
+    HttpTextRequest request;
+    request.onText = RecordPiece;
+    request.context = &pieces;
+    EXPECT_EQ(SendAndReadResponse(request, L"/quarvex_fgt.ini?now"), 6u);
+    EXPECT_TRUE(pieces.empty());
+}
+
 TEST(EscapeObjectNameTest, EscapesWhatCannotStandOnTheRequestLine) {
     EXPECT_EQ(EscapeObjectName("/quarvex_fgt.ini?Wed Jan 02 02:03:55 1980\n"),
               "/quarvex_fgt.ini?Wed%20Jan%2002%2002:03:55%201980%0A");
     EXPECT_EQ(EscapeObjectName("/a?x=1&y=%41#f\t\x7F\xEC\x84\xA4"), "/a?x=1&y=%41%23f%09%7F%EC%84%A4");
 }
 
-TEST(FormatTimeTextTest, WritesCtimeFormWithEnglishNames) {
+std::tm LocalTime(int year, int month, int day, int hour, int minute, int second, int weekday) {
     std::tm time{};
-    time.tm_year = 80;
-    time.tm_mon = 0;
-    time.tm_mday = 2;
-    time.tm_hour = 2;
-    time.tm_min = 3;
-    time.tm_sec = 55;
-    time.tm_wday = 3;
-    EXPECT_EQ(FormatTimeText(time), "Wed Jan 02 02:03:55 1980\n");
-    time.tm_year = 126;
-    time.tm_mon = 11;
-    time.tm_mday = 31;
-    time.tm_hour = 23;
-    time.tm_min = 59;
-    time.tm_sec = 59;
-    time.tm_wday = 4;
-    EXPECT_EQ(FormatTimeText(time), "Thu Dec 31 23:59:59 2026\n");
+    time.tm_year = year - 1900;
+    time.tm_mon = month - 1;
+    time.tm_mday = day;
+    time.tm_hour = hour;
+    time.tm_min = minute;
+    time.tm_sec = second;
+    time.tm_wday = weekday;
+    return time;
+}
+
+TEST(FormatTimeTextTest, WritesCtimeFormWithEnglishNames) {
+    EXPECT_EQ(FormatTimeText(LocalTime(1980, 1, 2, 2, 3, 55, 3)), "Wed Jan 02 02:03:55 1980\n");
+    EXPECT_EQ(FormatTimeText(LocalTime(2026, 12, 31, 23, 59, 59, 4)), "Thu Dec 31 23:59:59 2026\n");
 }
 
 }  // namespace
