@@ -73,7 +73,7 @@ TEST_F(FetchTest, HandsPiecesToTheSinkInTheOrderTheyArrive) {
     ScriptedHttpServer pieced({Script().ReadRequest()
                                    .Send(HttpResponse(200, "", false, "Content-Length: 16\r\n"))
                                    .Pause(100)
-                                   .SendInPieces(body, 4, 150)});
+                                   .SendInPieces(body, 4, 250)});
     ASSERT_TRUE(pieced.Started());
     EXPECT_EQ(Fetch(UrlOf(pieced)), 0);
     EXPECT_EQ(pieces, (std::vector<std::string>{"a=1\n", "b=2\n", "c=3\n", "d=4\n"}));
@@ -208,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(Peers, FetchFailureTest, testing::Values(
                     .Send("a=1\n").Close(), "a=1\n"},
     FailureCase{"ResetInsideTheBody",
                 Script().ReadRequest().Send(HttpResponse(200, "", false, "Content-Length: 100\r\n")).Pause(100)
-                    .Send("a=1\n").Pause(100).Reset(), "a=1\n"},
+                    .Send("a=1\n").Pause(300).Reset(), "a=1\n"},
     FailureCase{"SilentAfterTheRequest", Script().ReadRequest().Hold(), ""},
     FailureCase{"SilentInsideTheBody",
                 Script().ReadRequest().Send(HttpResponse(200, "", false, "Content-Length: 100\r\n")).Pause(100)
