@@ -11,6 +11,7 @@
 #include "config/DeploymentValues.h"
 #include "config/HttpTextRequest.h"
 #include "download/DownloadJob.h"
+#include "support/FullBacklogListener.h"
 #include "support/NginxServer.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
@@ -227,6 +228,20 @@ INSTANTIATE_TEST_SUITE_P(Peers, FetchFailureTest, testing::Values(
 
 TEST_F(FetchTest, AClosedPortFailsWithoutASinkCall) {
     EXPECT_EQ(Fetch(L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/quarvex_fgt.ini"), -1);
+    EXPECT_TRUE(pieces.empty());
+}
+
+// A host that never completes the connection is given up after the connect limit, long before
+// the total limit.
+TEST_F(FetchTest, AConnectionThatNeverCompletesIsGivenUpAfterTheConnectLimit) {
+    FullBacklogListener listener;
+    ASSERT_TRUE(listener.Started());
+    const FetchLimits limits{1'000, 10, 20'000, 1 << 20};
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(Fetch(L"http://127.0.0.1:" + std::to_wstring(listener.Port()) + L"/quarvex_fgt.ini", limits), -1);
+    const double seconds = SecondsSince(start);
+    EXPECT_GE(seconds, 0.9) << "the connection did not hang: the test shows nothing";
+    EXPECT_LE(seconds, 3.0) << "the connect limit did not end the fetch";
     EXPECT_TRUE(pieces.empty());
 }
 
