@@ -284,6 +284,9 @@ TEST_F(FetchTest, AnExceptionFromTheSinkReachesTheCallerWithEverythingClosed) {
 
 class LoadConfigurationTest : public FetchTest {
 protected:
+    LoadConfigurationTest() { InitDownloadJob(job); }
+    ~LoadConfigurationTest() override { FreeDownloadJob(job); }
+
     DownloadJob job{};
     ConfigurationState state;
 };
