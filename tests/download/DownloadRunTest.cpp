@@ -221,6 +221,16 @@ TEST(DownloadRun, OldOutputFileIsDeletedBeforeTheConnection) {
     EXPECT_EQ(run.FileContent(), "<missing>");
 }
 
+TEST(DownloadRun, FailedAppendIsAReceiveFailureWithTheFileError) {
+    // A folder where the output file should be: every open for writing is refused.
+    ScriptedHttpServer server({Script().ReadRequest().Send(HttpResponse(200, kBody)).Hold()});
+    DownloadRun run;
+    run.onConnectedHook = [](DownloadJob& job) { std::filesystem::create_directory(job.outputPath); };
+    ASSERT_TRUE(run.RunToEnd(server.Port()));
+    EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 0", "error 3 5"}));
+    EXPECT_EQ(run.job.receivedBytes, 0);
+}
+
 TEST(DownloadRun, SecondWritableEventSendsTheWholeRequestAgain) {
     // OnConnected stuffs the socket until it takes nothing more, so the request's send would
     // block; once the peer reads, FD_WRITE comes again and the request goes out in full.
