@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "platform/Events.h"
 #include "platform/Sockets.h"
 #include "platform/Threads.h"
+#include "support/NginxServer.h"
 #include "support/ScriptedHttpServer.h"
 
 namespace {
@@ -219,6 +221,16 @@ TEST(DownloadRun, OldOutputFileIsDeletedBeforeTheConnection) {
     EXPECT_EQ(run.FileContent(), "<missing>");
 }
 
+TEST(DownloadRun, FailedAppendIsAReceiveFailureWithTheFileError) {
+    // A folder where the output file should be: every open for writing is refused.
+    ScriptedHttpServer server({Script().ReadRequest().Send(HttpResponse(200, kBody)).Hold()});
+    DownloadRun run;
+    run.onConnectedHook = [](DownloadJob& job) { std::filesystem::create_directory(job.outputPath); };
+    ASSERT_TRUE(run.RunToEnd(server.Port()));
+    EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 0", "error 3 5"}));
+    EXPECT_EQ(run.job.receivedBytes, 0);
+}
+
 TEST(DownloadRun, SecondWritableEventSendsTheWholeRequestAgain) {
     // OnConnected stuffs the socket until it takes nothing more, so the request's send would
     // block; once the peer reads, FD_WRITE comes again and the request goes out in full.
@@ -292,6 +304,42 @@ TEST(DownloadRun, EarlyCloseWaitsTheRealTenSecondsIdle) {
     EXPECT_GE(run.ElapsedMs(), 10000);
     EXPECT_LT(run.ElapsedMs(), 12000);
     EXPECT_LT(cpuUsed, 0.5) << "the worker spun while it should have waited";
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DownloadRun, NginxServesSeveralMegabytesByteForByte) {
+    if (!NginxServer::Available()) GTEST_SKIP() << "no /usr/sbin/nginx on this machine";
+    ScratchFolder www;
+    std::filesystem::create_directories(www.Path("download/quarvex"));
+    const std::string content = Bytes(5 * 1024 * 1024 + 123, 5);
+    std::ofstream(www.Path("download/quarvex/quarvex.cab"), std::ios::binary) << content;
+    NginxServer nginx(www.Path(""));
+    ASSERT_TRUE(nginx.Started()) << nginx.ErrorLog();
+
+    DownloadRun run;
+    ASSERT_TRUE(run.RunToEnd(nginx.Port()));
+    const Trace trace = run.Trace();
+    ASSERT_GE(trace.size(), 5u);
+    EXPECT_EQ(trace[0], "connected 0");
+    EXPECT_EQ(trace[1], "sent 0");
+    int64_t progressed = 0;
+    for (size_t i = 2; i + 2 < trace.size(); ++i) {
+        int written = 0;
+        long long total = 0;
+        ASSERT_EQ(std::sscanf(trace[i].c_str(), "progress %d %lld", &written, &total), 2) << trace[i];
+        EXPECT_GE(written, 1);
+        EXPECT_LE(written, 8192);
+        EXPECT_EQ(total, static_cast<long long>(content.size()));
+        progressed += written;
+    }
+    EXPECT_EQ(progressed, static_cast<int64_t>(content.size()));
+    EXPECT_EQ(trace[trace.size() - 2], "completed 0 file=" + std::to_string(content.size()));
+    EXPECT_EQ(trace.back(), "error 9 0");
+    EXPECT_TRUE(run.FileContent() == content);
+    EXPECT_EQ(run.job.receivedBytes, static_cast<int64_t>(content.size()));
 }
 
 }  // namespace
