@@ -16,7 +16,10 @@ struct BridgeFile {
 BridgeFile* AsBridgeFile(mspack_file* file) { return reinterpret_cast<BridgeFile*>(file); }
 
 void* AllocateBlock(mspack_system*, size_t bytes) {
-    return currentBridge != nullptr ? Allocate(*currentBridge->context, bytes) : nullptr;
+    if (currentBridge == nullptr) return nullptr;
+    void* block = Allocate(*currentBridge->context, bytes);
+    if (block == nullptr) currentBridge->outOfMemory = true;
+    return block;
 }
 
 void FreeBlock(void* block) {
@@ -36,7 +39,7 @@ mspack_file* OpenFile(mspack_system*, const char* path, int mode) {
     } else {
         return nullptr;
     }
-    auto* opened = static_cast<BridgeFile*>(Allocate(context, sizeof(BridgeFile)));
+    auto* opened = static_cast<BridgeFile*>(AllocateBlock(nullptr, sizeof(BridgeFile)));
     if (opened == nullptr) {
         if (!file.isOutput) context.close(file.handle);
         return nullptr;

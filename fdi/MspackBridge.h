@@ -18,6 +18,7 @@ namespace fdi {
 struct Bridge {
     FdiContext* context;
     intptr_t outputHandle;  // where the file being extracted goes
+    bool outOfMemory;       // an allocation failed: libmspack may report it as another error
 };
 
 // Makes bridge the calling thread's bridge for its lifetime, and puts the previous one back.
