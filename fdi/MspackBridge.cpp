@@ -2,11 +2,23 @@
 
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace fdi {
 namespace {
 
-thread_local Bridge* currentBridge = nullptr;
+std::mutex registryLock;
+Bridge* newestBridge = nullptr;
+
+// The newest bridge registered by the calling thread, or null.
+Bridge* CurrentBridge() {
+    const std::thread::id self = std::this_thread::get_id();
+    std::lock_guard<std::mutex> guard(registryLock);
+    for (Bridge* bridge = newestBridge; bridge != nullptr; bridge = bridge->previous) {
+        if (bridge->thread == self) return bridge;
+    }
+    return nullptr;
+}
 
 struct BridgeFile {
     intptr_t handle;
@@ -16,6 +28,7 @@ struct BridgeFile {
 BridgeFile* AsBridgeFile(mspack_file* file) { return reinterpret_cast<BridgeFile*>(file); }
 
 void* AllocateBlock(mspack_system*, size_t bytes) {
+    Bridge* currentBridge = CurrentBridge();
     if (currentBridge == nullptr) return nullptr;
     void* block = Allocate(*currentBridge->context, bytes);
     if (block == nullptr) currentBridge->outOfMemory = true;
@@ -23,10 +36,12 @@ void* AllocateBlock(mspack_system*, size_t bytes) {
 }
 
 void FreeBlock(void* block) {
+    Bridge* currentBridge = CurrentBridge();
     if (currentBridge != nullptr) Release(*currentBridge->context, block);
 }
 
 mspack_file* OpenFile(mspack_system*, const char* path, int mode) {
+    Bridge* currentBridge = CurrentBridge();
     if (currentBridge == nullptr) return nullptr;
     FdiContext& context = *currentBridge->context;
     BridgeFile file{-1, mode == MSPACK_SYS_OPEN_WRITE};
@@ -49,6 +64,7 @@ mspack_file* OpenFile(mspack_system*, const char* path, int mode) {
 }
 
 void CloseFile(mspack_file* handle) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr) return;
     FdiContext& context = *currentBridge->context;
@@ -57,6 +73,7 @@ void CloseFile(mspack_file* handle) {
 }
 
 int ReadFile(mspack_file* handle, void* buffer, int bytes) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr || bytes < 0) return -1;
     const unsigned int got =
@@ -67,6 +84,7 @@ int ReadFile(mspack_file* handle, void* buffer, int bytes) {
 // A write that stores fewer bytes than asked is a failed write: libmspack then reports
 // MSPACK_ERR_WRITE, which becomes the FDI target-file error.
 int WriteFile(mspack_file* handle, void* buffer, int bytes) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr || bytes < 0 || !file->isOutput) return -1;
     const unsigned int put =
@@ -75,6 +93,7 @@ int WriteFile(mspack_file* handle, void* buffer, int bytes) {
 }
 
 int SeekFile(mspack_file* handle, off_t offset, int mode) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr) return -1;
     if (offset < INT32_MIN || offset > INT32_MAX) return -1;
@@ -85,6 +104,7 @@ int SeekFile(mspack_file* handle, off_t offset, int mode) {
 }
 
 off_t TellFile(mspack_file* handle) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr) return -1;
     return currentBridge->context->seek(file->handle, 0, MSPACK_SYS_SEEK_CUR);
@@ -104,9 +124,22 @@ mspack_system bridgeSystem = {
 
 }  // namespace
 
-BridgeScope::BridgeScope(Bridge& bridge) : previous(currentBridge) { currentBridge = &bridge; }
+BridgeScope::BridgeScope(Bridge& bridge) : bridge(bridge) {
+    bridge.thread = std::this_thread::get_id();
+    std::lock_guard<std::mutex> guard(registryLock);
+    bridge.previous = newestBridge;
+    newestBridge = &bridge;
+}
 
-BridgeScope::~BridgeScope() { currentBridge = previous; }
+BridgeScope::~BridgeScope() {
+    std::lock_guard<std::mutex> guard(registryLock);
+    for (Bridge** link = &newestBridge; *link != nullptr; link = &(*link)->previous) {
+        if (*link == &bridge) {
+            *link = bridge.previous;
+            break;
+        }
+    }
+}
 
 mspack_system* BridgeSystem() { return &bridgeSystem; }
 

@@ -67,6 +67,8 @@ const BrokenCase kBroken[] = {
     {"libmspack-cabd/multi_basic_pt1.cab", FDIERROR_USER_ABORT},  // its next part is not found
 };
 
+void PrintTo(const BrokenCase& c, std::ostream* os) { *os << c.cabinet; }
+
 class FdiBrokenFixtureTest : public ::testing::TestWithParam<BrokenCase> {};
 
 TEST_P(FdiBrokenFixtureTest, FailsWithItsCodeAndReleasesEverything) {

@@ -105,6 +105,8 @@ std::string OtherSet(const std::vector<std::string>&) {
 }
 std::string WrongIndex(const std::vector<std::string>& parts) { return parts[2]; }
 
+void PrintTo(const RetryCase& c, std::ostream* os) { *os << c.name; }
+
 class FdiRetryTest : public FdiSetTest, public ::testing::WithParamInterface<RetryCase> {};
 
 // The callback learns why set2.cab failed and points the library at a folder that has it.
