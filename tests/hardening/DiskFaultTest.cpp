@@ -16,7 +16,7 @@
 
 #include "cabinet/CabinetExtractor.h"
 #include "download/DownloadRunHarness.h"
-#include "download/SilenceLimit.h"
+#include "hardening/Observations.h"
 #include "support/CabinetWriter.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
@@ -29,13 +29,13 @@ constexpr uint32_t kSilenceMs = 400;
 constexpr rlim_t kFileSizeLimit = 64 * 1024;
 constexpr uid_t kNobody = 65534;
 
-std::string Pattern(size_t size) {
+std::string BinaryBody(size_t size) {
     std::string bytes(size, '\0');
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i * 7 + i / 251);
     return bytes;
 }
 
-const std::string kBody = Pattern(200 * 1024);
+const std::string kBody = BinaryBody(200 * 1024);
 
 // Files may grow to `bytes` at most while it lives; a write beyond fails with EFBIG instead of
 // killing the process. Lowering the limit needs no privilege, so it works for root and users.
@@ -76,28 +76,6 @@ public:
 private:
     bool switched = false;
     bool failed = false;
-};
-
-// Every path below root with its size and permissions, but for the folder `skip` and what is
-// inside it.
-std::map<std::string, std::string> Snapshot(const fs::path& root, const fs::path& skip) {
-    std::map<std::string, std::string> entries;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        if (it->path() == skip) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        const fs::file_status status = it->symlink_status();
-        entries[it->path().string()] = std::to_string(static_cast<int>(status.permissions())) + " " +
-                                       (it->is_regular_file() ? std::to_string(it->file_size()) : "-");
-    }
-    return entries;
-}
-
-class SilenceLimitGuard {
-public:
-    explicit SilenceLimitGuard(uint32_t ms) { SetSilenceLimitForTesting(ms); }
-    ~SilenceLimitGuard() { SetSilenceLimitForTesting(0); }
 };
 
 bool Completed(const std::vector<std::string>& trace) {

@@ -4,18 +4,17 @@
 // around it stay exactly as they were), memory stays bounded, and the number shown is 8 for a
 // name the extractor refuses or cannot create, the library's FDI code otherwise.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "cabinet/CabinetExtractor.h"
+#include "hardening/Observations.h"
 #include "support/CabinetWriter.h"
 #include "support/ScratchFolder.h"
 
@@ -29,13 +28,6 @@ constexpr size_t kFirstFileSize = kCabinetHeaderSize + kFolderEntrySize;
 constexpr size_t kFirstFileFolderOffset = kFirstFileSize + 4;
 constexpr size_t kCabinetSizeField = 8;
 constexpr size_t kFolderBlockCount = kCabinetHeaderSize + 4;
-
-int64_t ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    int64_t size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * 4096;
-}
 
 void PutDword(std::string& cabinet, size_t offset, uint32_t value) {
     for (int i = 0; i < 4; ++i) cabinet[offset + i] = static_cast<char>(value >> (8 * i));
@@ -122,19 +114,6 @@ std::vector<HostileCabinet> Cabinets() {
         {"FolderClaimsMoreBlocks", {{"a.txt", kPayload}, {"b.txt", std::string(70000, 'b')}},
          [](std::string& c) { PutWord(c, kFolderBlockCount, 0xFFFF); }, true, 0, {{"a.txt", kPayload}}},
     };
-}
-
-// Every path below root with its size, for the parts of the scratch folder that must not change.
-std::map<std::string, uintmax_t> Snapshot(const fs::path& root, const fs::path& skip) {
-    std::map<std::string, uintmax_t> entries;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        if (it->path() == skip) {
-            it.disable_recursion_pending();
-            continue;
-        }
-        entries[it->path().string()] = it->is_regular_file() ? it->file_size() : 0;
-    }
-    return entries;
 }
 
 std::map<std::string, std::string> FilesBelow(const fs::path& root) {

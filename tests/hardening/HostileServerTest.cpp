@@ -6,13 +6,12 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "config/HttpTextRequest.h"
 #include "download/DownloadRunHarness.h"
-#include "download/SilenceLimit.h"
+#include "hardening/Observations.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
 
@@ -58,13 +57,6 @@ std::string Pattern(size_t size) {
 }
 
 const std::string kFlood = Pattern(64 * 1024);
-
-int64_t ResidentBytes() {
-    std::ifstream statm("/proc/self/statm");
-    int64_t size = 0, resident = 0;
-    statm >> size >> resident;
-    return resident * 4096;
-}
 
 int64_t ScriptPauseMs(const Script& script) {
     int64_t total = 0;
@@ -135,12 +127,6 @@ std::vector<Fault> Faults() {
          "error 3 10054", 10, kBody.substr(0, 10), -1, kBody.substr(0, 10)},
     };
 }
-
-class SilenceLimitGuard {
-public:
-    explicit SilenceLimitGuard(uint32_t ms) { SetSilenceLimitForTesting(ms); }
-    ~SilenceLimitGuard() { SetSilenceLimitForTesting(0); }
-};
 
 // The sum of the progress reports, or -1 when a line is not a progress report.
 int64_t ProgressBytes(const std::vector<std::string>& trace) {
