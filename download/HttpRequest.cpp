@@ -8,7 +8,6 @@ namespace {
 
 // How long the rest of a request that the socket took only in part may wait for room.
 constexpr uint32_t kRestOfRequestWaitMs = 10000;
-constexpr int32_t kWsaETimedOut = 10060;
 
 bool KeptAsIs(unsigned char c) {
     const bool letterOrDigit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -22,8 +21,8 @@ int32_t SendWholly(int socket, const std::string& text) {
     int32_t result = platform::SendOnSocket(socket, text.data(), text.size(), &done);
     while (result == 0 && done < text.size()) {
         if (!platform::WaitUntilWritable(socket, kRestOfRequestWaitMs)) {
-            platform::SetLastErrorCode(kWsaETimedOut);
-            return kWsaETimedOut;
+            platform::SetLastErrorCode(platform::kWsaETimedOut);
+            return platform::kWsaETimedOut;
         }
         size_t sent = 0;
         result = platform::SendOnSocket(socket, text.data() + done, text.size() - done, &sent);

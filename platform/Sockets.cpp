@@ -77,6 +77,10 @@ short PollEventsFor(const SelectedSocket& s) {
 // Moves armed events that revents shows into pending, disarming them. True when any did.
 bool RecordNetworkEvents(SelectedSocket& s, short revents) {
     const uint32_t before = s.pending;
+    if (revents & POLLNVAL) {
+        s.armed = 0;  // no longer a descriptor: nothing can come of it
+        return false;
+    }
     const bool failed = (revents & (POLLERR | POLLHUP)) != 0;
     if (s.connecting) {
         if (!(revents & POLLOUT) && !failed) return false;
@@ -283,7 +287,7 @@ int32_t WaitForEventOrMessage(int event, uint32_t timeoutMs) {
         }
         if (n == 0) return kWaitTimeout;
         if (fds[0].revents & POLLNVAL) {
-            SetLastErrorCode(6);  // ERROR_INVALID_HANDLE
+            SetLastErrorCode(kErrorInvalidHandle);
             return kWaitFailed;
         }
         if (fds[0].revents & POLLIN) return kWaitEvent;

@@ -148,7 +148,7 @@ bool CreateThread(ThreadEntry entry, void* argument, uint32_t* threadId) {
     if (error != 0) {
         delete start;
         UnregisterQueue(id);
-        SetLastErrorCode(error == EAGAIN ? 8 : 1);  // 8: not enough memory (for a thread)
+        SetLastErrorCode(error == EAGAIN ? kErrorNotEnoughMemory : 1);
         return false;
     }
     return true;
@@ -164,7 +164,7 @@ bool PostThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, in
         if (found != Registry().end()) queue = found->second;
     }
     if (!queue) {
-        SetLastErrorCode(1444);  // ERROR_INVALID_THREAD_ID
+        SetLastErrorCode(kErrorInvalidThreadId);
         return false;
     }
     queue->Post({message, wParam, lParam});

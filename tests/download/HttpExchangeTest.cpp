@@ -162,15 +162,14 @@ TEST_F(SocketPair, BodyReadsStopAt8192Bytes) {
     EXPECT_EQ(count, kBodyReadLimit);
 }
 
-TEST_F(SocketPair, FailedReadReturnsMinusOneWithTheError) {
-    ::close(peer);
-    peer = -1;
-    ::shutdown(job.socket, SHUT_RD);
-    const int badSocket = job.socket;
+TEST_F(SocketPair, FailedReadReturnsMinusOneWithTheErrorAndChangesNothing) {
+    const int socket = job.socket;
     job.socket = -1;  // not a socket at all
     EXPECT_EQ(Receive(), -1);
-    EXPECT_NE(platform::GetLastErrorCode(), 0);
-    job.socket = badSocket;
+    EXPECT_EQ(platform::GetLastErrorCode(), 10038);  // WSAENOTSOCK
+    EXPECT_EQ(job.headerLength, 0);
+    EXPECT_EQ(job.headerComplete, 0);
+    job.socket = socket;
 }
 
 struct NumberCase {
