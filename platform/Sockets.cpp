@@ -117,7 +117,9 @@ bool RecordNetworkEvents(SelectedSocket& s, short revents) {
     return s.pending != before;
 }
 
-int32_t SocketError(int error) { return SetLastErrorFromErrno(error, ErrorDomain::kSocket); }
+int32_t SocketError(int error) {
+    return SetLastErrorFromErrno(error, ErrorDomain::kSocket);
+}
 
 }  // namespace
 
@@ -160,7 +162,9 @@ bool SelectNetworkEvents(int socket, int event, uint32_t events) {
     return true;
 }
 
-uint32_t ParseIPv4Address(const std::string& text) { return ::inet_addr(text.c_str()); }
+uint32_t ParseIPv4Address(const std::string& text) {
+    return ::inet_addr(text.c_str());
+}
 
 std::optional<std::string> ResolveIPv4Host(const std::string& name) {
     addrinfo hints{};
@@ -182,7 +186,8 @@ int32_t ConnectSocket(int socket, uint32_t address, uint16_t port) {
     target.sin_family = AF_INET;
     target.sin_addr.s_addr = address;
     target.sin_port = htons(port);
-    const bool madeAtOnce = ::connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+    const bool madeAtOnce =
+        ::connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
     const int error = errno;
     if (!madeAtOnce && error != EINPROGRESS) return SocketError(error);
     // A connection made at once is reported like one that completes later: FD_CONNECT and

@@ -39,12 +39,13 @@ const std::string kExpectedRequest =
 
 std::string Bytes(size_t count, int seed = 1) {
     std::string bytes(count, '\0');
-    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 31 + seed * 7 + i / 97) & 0xFF);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>((i * 31 + seed * 7 + i / 97) & 0xFF);
     return bytes;
 }
 
 class SilenceLimitGuard {
-public:
+  public:
     explicit SilenceLimitGuard(uint32_t ms) { SetSilenceLimitForTesting(ms); }
     ~SilenceLimitGuard() { SetSilenceLimitForTesting(0); }
 };
@@ -56,7 +57,9 @@ struct RunCase {
     std::string file;  // the output file afterwards
 };
 
-void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RunCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::string kMissing = "<missing>";  // no piece was appended, so there is no file
 
@@ -75,15 +78,25 @@ std::vector<RunCase> RunCases() {
           "completed 0 file=30", "error 9 0"},
          kBody},
         {"BodyInTheSameReadAsTheBlankLine",
-         Script().ReadRequest().Send(ok10 + kBody.substr(0, 12)).Pause(kPieceGapMs).Send(kBody.substr(12)),
-         {"connected 0", "sent 0", "progress 12 30", "progress 18 30", "completed 0 file=30", "error 9 0"},
+         Script()
+             .ReadRequest()
+             .Send(ok10 + kBody.substr(0, 12))
+             .Pause(kPieceGapMs)
+             .Send(kBody.substr(12)),
+         {"connected 0", "sent 0", "progress 12 30", "progress 18 30", "completed 0 file=30",
+          "error 9 0"},
          kBody},
         {"BlankLineSplitAcrossReads",
-         Script().ReadRequest().Send(ok10.substr(0, ok10.size() - 2)).Pause(kPieceGapMs).Send("\r\n" + kBody),
+         Script()
+             .ReadRequest()
+             .Send(ok10.substr(0, ok10.size() - 2))
+             .Pause(kPieceGapMs)
+             .Send("\r\n" + kBody),
          {"connected 0", "sent 0", "progress 30 30", "completed 0 file=30", "error 9 0"},
          kBody},
         {"PartialContentIsAccepted",
-         Script().ReadRequest().Send(Head("HTTP/1.1 206 Partial Content", "Content-Length: 30\r\n") + kBody),
+         Script().ReadRequest().Send(
+             Head("HTTP/1.1 206 Partial Content", "Content-Length: 30\r\n") + kBody),
          {"connected 0", "sent 0", "progress 30 30", "completed 0 file=30", "error 9 0"},
          kBody},
         {"NotFoundEndsTheRunWithTheNegatedStatus",
@@ -116,7 +129,10 @@ std::vector<RunCase> RunCases() {
          kMissing},
         {"TotalAbove4GiBIsComparedOnAll64Bits",
          // 4294967326 is 30 in its low 32 bits: a narrower comparison would complete here.
-         Script().ReadRequest().Send(Head("HTTP/1.1 200 OK", "Content-Length: 4294967326\r\n") + kBody).Hold(),
+         Script()
+             .ReadRequest()
+             .Send(Head("HTTP/1.1 200 OK", "Content-Length: 4294967326\r\n") + kBody)
+             .Hold(),
          {"connected 0", "sent 0", "progress 30 4294967326", "error 3 1460"},
          kBody},
         {"StatusLineWithoutReasonPhraseIsRejected",
@@ -140,7 +156,8 @@ TEST_P(DownloadRunCase, SlotsFileAndRequest) {
     DownloadRun run;
     ASSERT_TRUE(run.RunToEnd(server.Port()));
     EXPECT_EQ(run.Trace(), c.trace);
-    EXPECT_TRUE(run.FileContent() == c.file) << "file holds " << run.FileContent().size() << " bytes";
+    EXPECT_TRUE(run.FileContent() == c.file)
+        << "file holds " << run.FileContent().size() << " bytes";
     EXPECT_EQ(server.Request(0), kExpectedRequest);
     EXPECT_EQ(server.ConnectionCount(), 1u);
     EXPECT_EQ(platform::WaitForEvent(run.job.finishedEvent, 0), platform::kWaitEvent);
@@ -149,11 +166,14 @@ TEST_P(DownloadRunCase, SlotsFileAndRequest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, DownloadRunCase, testing::ValuesIn(RunCases()),
-                         [](const testing::TestParamInfo<RunCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<RunCase>& info) {
+                             return info.param.name;
+                         });
 
 TEST(DownloadRun, OverlongHeadEndsAtOnceWithMessageSize) {
     // The real silence limit: the run must end on the full head, not 10 s later.
-    ScriptedHttpServer server({Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nX: " + std::string(9000, 'a')).Hold()});
+    ScriptedHttpServer server(
+        {Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nX: " + std::string(9000, 'a')).Hold()});
     DownloadRun run;
     ASSERT_TRUE(run.RunToEnd(server.Port()));
     EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 0", "error 3 10040"}));
@@ -225,7 +245,9 @@ TEST(DownloadRun, FailedAppendIsAReceiveFailureWithTheFileError) {
     // A folder where the output file should be: every open for writing is refused.
     ScriptedHttpServer server({Script().ReadRequest().Send(HttpResponse(200, kBody)).Hold()});
     DownloadRun run;
-    run.onConnectedHook = [](DownloadJob& job) { std::filesystem::create_directory(job.outputPath); };
+    run.onConnectedHook = [](DownloadJob& job) {
+        std::filesystem::create_directory(job.outputPath);
+    };
     ASSERT_TRUE(run.RunToEnd(server.Port()));
     EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 0", "error 3 5"}));
     EXPECT_EQ(run.job.receivedBytes, 0);
@@ -235,14 +257,16 @@ TEST(DownloadRun, SecondWritableEventSendsTheWholeRequestAgain) {
     // OnConnected stuffs the socket until it takes nothing more, so the request's send would
     // block; once the peer reads, FD_WRITE comes again and the request goes out in full.
     SilenceLimitGuard silence(3000);
-    ScriptedHttpServer server({Script().Pause(600).ReadRequest().Send(HttpResponse(200, kBody))}, 4096);
+    ScriptedHttpServer server({Script().Pause(600).ReadRequest().Send(HttpResponse(200, kBody))},
+                              4096);
     DownloadRun run;
     static size_t stuffed;
     stuffed = 0;
     run.onConnectedHook = [](DownloadJob& job) {
         const std::string filler(65536, 'f');
         size_t sent = 0;
-        while (platform::SendOnSocket(job.socket, filler.data(), filler.size(), &sent) == 0) stuffed += sent;
+        while (platform::SendOnSocket(job.socket, filler.data(), filler.size(), &sent) == 0)
+            stuffed += sent;
     };
     ASSERT_TRUE(run.RunToEnd(server.Port()));
     EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 10035", "sent 0", "progress 30 30",
@@ -271,7 +295,9 @@ TEST(DownloadRun, StopWhileWaitingEndsPromptlyWithoutSlots) {
 
 TEST(DownloadRun, StopDuringTheBodyCallsNoFurtherSlot) {
     const std::string body = Bytes(4000);
-    ScriptedHttpServer server({Script().ReadRequest().Send(Head("HTTP/1.1 200 OK", "Content-Length: 4000\r\n"))
+    ScriptedHttpServer server({Script()
+                                   .ReadRequest()
+                                   .Send(Head("HTTP/1.1 200 OK", "Content-Length: 4000\r\n"))
                                    .SendInPieces(body, 100, 30)});
     DownloadRun run;
     run.Start(server.Port());
@@ -294,8 +320,11 @@ double ProcessCpuSeconds() {
 TEST(DownloadRun, EarlyCloseWaitsTheRealTenSecondsIdle) {
     // The peer closes after part of the body. The worker must then sit quietly until its
     // 10000 ms silence limit: no wake-up per poll, so the process uses next to no CPU.
-    ScriptedHttpServer server({Script().ReadRequest().Send(Head("HTTP/1.1 200 OK", "Content-Length: 30\r\n") +
-                                                           kBody.substr(0, 20)).Close()});
+    ScriptedHttpServer server(
+        {Script()
+             .ReadRequest()
+             .Send(Head("HTTP/1.1 200 OK", "Content-Length: 30\r\n") + kBody.substr(0, 20))
+             .Close()});
     DownloadRun run;
     const double cpuBefore = ProcessCpuSeconds();
     ASSERT_TRUE(run.RunToEnd(server.Port(), 30000));
@@ -329,7 +358,8 @@ TEST(DownloadRun, NginxServesSeveralMegabytesByteForByte) {
     for (size_t i = 2; i + 2 < trace.size(); ++i) {
         int written = 0;
         long long total = 0;
-        ASSERT_EQ(std::sscanf(trace[i].c_str(), "progress %d %lld", &written, &total), 2) << trace[i];
+        ASSERT_EQ(std::sscanf(trace[i].c_str(), "progress %d %lld", &written, &total), 2)
+            << trace[i];
         EXPECT_GE(written, 1);
         EXPECT_LE(written, 8192);
         EXPECT_EQ(total, static_cast<long long>(content.size()));

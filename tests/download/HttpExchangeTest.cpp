@@ -16,7 +16,7 @@
 namespace {
 
 class SocketPair : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
@@ -55,16 +55,17 @@ protected:
 
 TEST_F(SocketPair, RequestBytesOnTheWire) {
     ASSERT_EQ(SendRequest(job, "/down load/q.cab", "cdn.example:8080"), 0);
-    EXPECT_EQ(PeerReads(),
-              "GET /down%20load/q.cab HTTP/1.1\r\n"
-              "Accept: text/html, application/xhtml+xml, */*\r\n"
-              "Accept-Language: ko-KR\r\n"
-              "User-Agent: Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.1; WOW64; Trident/6.0)\r\n"
-              "Accept-Encoding: gzip, deflate\r\n"
-              "Host: cdn.example:8080\r\n"
-              "Connection: Close\r\n"
-              "Cache-Control: no-cache\r\n"
-              "\r\n");
+    EXPECT_EQ(
+        PeerReads(),
+        "GET /down%20load/q.cab HTTP/1.1\r\n"
+        "Accept: text/html, application/xhtml+xml, */*\r\n"
+        "Accept-Language: ko-KR\r\n"
+        "User-Agent: Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.1; WOW64; Trident/6.0)\r\n"
+        "Accept-Encoding: gzip, deflate\r\n"
+        "Host: cdn.example:8080\r\n"
+        "Connection: Close\r\n"
+        "Cache-Control: no-cache\r\n"
+        "\r\n");
 }
 
 TEST_F(SocketPair, EmptyPathGivesTwoSpacesInTheRequestLine) {
@@ -130,7 +131,8 @@ TEST_F(SocketPair, ZeroByteInTheHeadEndsTheParsedText) {
 
 TEST_F(SocketPair, FullHeadBufferWithoutBlankLineFailsWithMessageSize) {
     const std::string head = "HTTP/1.1 200 OK\r\nX: " + std::string(kHeaderReadLimit, 'a');
-    ASSERT_EQ(::send(peer, head.data(), head.size(), MSG_DONTWAIT), static_cast<ssize_t>(head.size()));
+    ASSERT_EQ(::send(peer, head.data(), head.size(), MSG_DONTWAIT),
+              static_cast<ssize_t>(head.size()));
     int32_t result;
     do {
         result = Receive();
@@ -142,9 +144,11 @@ TEST_F(SocketPair, FullHeadBufferWithoutBlankLineFailsWithMessageSize) {
 
 TEST_F(SocketPair, FullHeadEndingInTheLastBytesIsAccepted) {
     const std::string start = "HTTP/1.1 200 OK\r\nX: ";
-    const std::string head = start + std::string(kHeaderReadLimit - start.size() - 4, 'a') + "\r\n\r\n";
+    const std::string head =
+        start + std::string(kHeaderReadLimit - start.size() - 4, 'a') + "\r\n\r\n";
     ASSERT_EQ(head.size(), static_cast<size_t>(kHeaderReadLimit));
-    ASSERT_EQ(::send(peer, head.data(), head.size(), MSG_DONTWAIT), static_cast<ssize_t>(head.size()));
+    ASSERT_EQ(::send(peer, head.data(), head.size(), MSG_DONTWAIT),
+              static_cast<ssize_t>(head.size()));
     int32_t result;
     do {
         result = Receive();
@@ -198,13 +202,15 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: +7\r\n\r\n", 7, 200},
         NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: -7\r\n\r\n", -7, 200},
         NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: 5000000000\r\n\r\n", 5000000000LL, 200},
-        NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n", INT64_MAX, 200},
-        NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: -99999999999999999999\r\n\r\n", INT64_MIN, 200},
-        NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\n", INT64_MAX, 200},
+        NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n", INT64_MAX,
+                   200},
+        NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: -99999999999999999999\r\n\r\n", INT64_MIN,
+                   200},
+        NumberCase{"HTTP/1.1 200 OK\r\nContent-Length: 9223372036854775807\r\n\r\n", INT64_MAX,
+                   200},
         NumberCase{"HTTP/1.1 99999999999 OK\r\n\r\n", 0, INT32_MAX},
         NumberCase{"HTTP/1.1 -2147483648 OK\r\n\r\n", 0, INT32_MIN},
-        NumberCase{"HTTP/1.1 OK 200\r\n\r\n", 0, 0},
-        NumberCase{"HTTP/1.1 200\r\n\r\n", 0, 0},
+        NumberCase{"HTTP/1.1 OK 200\r\n\r\n", 0, 0}, NumberCase{"HTTP/1.1 200\r\n\r\n", 0, 0},
         NumberCase{"HTTP/1.1 200 OK\r\nURI: 404\r\n\r\n", 0, 404}));
 
 }  // namespace
