@@ -46,6 +46,16 @@ class SocketPair : public testing::Test {
         return result;
     }
 
+    // Sends bytes at once and receives until the head is complete or has failed.
+    int32_t ReceiveUntilDecided(const std::string& bytes) {
+        PeerSends(bytes);
+        int32_t result;
+        do {
+            result = Receive();
+        } while (result == platform::kWsaEWouldBlock);
+        return result;
+    }
+
     DownloadJob job;
     int peer = -1;
     char buffer[kReceiveBufferSize];
@@ -130,14 +140,8 @@ TEST_F(SocketPair, ZeroByteInTheHeadEndsTheParsedText) {
 }
 
 TEST_F(SocketPair, FullHeadBufferWithoutBlankLineFailsWithMessageSize) {
-    const std::string head = "HTTP/1.1 200 OK\r\nX: " + std::string(kHeaderReadLimit, 'a');
-    ASSERT_EQ(::send(peer, head.data(), head.size(), MSG_DONTWAIT),
-              static_cast<ssize_t>(head.size()));
-    int32_t result;
-    do {
-        result = Receive();
-    } while (result == platform::kWsaEWouldBlock);
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(ReceiveUntilDecided("HTTP/1.1 200 OK\r\nX: " + std::string(kHeaderReadLimit, 'a')),
+              -1);
     EXPECT_EQ(platform::GetLastErrorCode(), platform::kWsaEMsgSize);
     EXPECT_EQ(job.headerLength, kHeaderReadLimit);
 }
@@ -147,13 +151,7 @@ TEST_F(SocketPair, FullHeadEndingInTheLastBytesIsAccepted) {
     const std::string head =
         start + std::string(kHeaderReadLimit - start.size() - 4, 'a') + "\r\n\r\n";
     ASSERT_EQ(head.size(), static_cast<size_t>(kHeaderReadLimit));
-    ASSERT_EQ(::send(peer, head.data(), head.size(), MSG_DONTWAIT),
-              static_cast<ssize_t>(head.size()));
-    int32_t result;
-    do {
-        result = Receive();
-    } while (result == platform::kWsaEWouldBlock);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReceiveUntilDecided(head), 0);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(job.statusCode, 200);
 }
