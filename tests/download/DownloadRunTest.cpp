@@ -2,16 +2,20 @@
 // request on the wire, and each way a run can end.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "download/Connection.h"
 #include "download/DownloadRunHarness.h"
+#include "download/HttpRequest.h"
 #include "download/SilenceLimit.h"
 #include "platform/Events.h"
 #include "platform/Sockets.h"
@@ -370,6 +374,46 @@ TEST(DownloadRun, NginxServesSeveralMegabytesByteForByte) {
     EXPECT_EQ(trace.back(), "error 9 0");
     EXPECT_TRUE(run.FileContent() == content);
     EXPECT_EQ(run.job.receivedBytes, static_cast<int64_t>(content.size()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SendRequest, ARequestTheSocketTakesOnlyInPartIsSentToItsEnd) {
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    const int event = platform::CreateManualResetEvent();
+    ASSERT_TRUE(
+        platform::SelectNetworkEvents(fds[0], event, platform::FD_READ | platform::FD_WRITE));
+    DownloadJob job;
+    InitDownloadJob(job);
+    job.socket = fds[0];
+    // A path far larger than the socket's buffer: the first send takes only part of it.
+    const std::string path = "/" + std::string(4 * 1024 * 1024, 'q');
+    std::string received;
+    std::thread peer([&] {
+        platform::SleepMilliseconds(100);  // let the sender meet a full buffer first
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fds[1], buffer, sizeof buffer);
+            if (n <= 0) break;
+            received.append(buffer, static_cast<size_t>(n));
+        }
+    });
+    EXPECT_EQ(SendRequest(job, path, "h"), 0);
+    platform::CloseSocketHandle(fds[0]);
+    peer.join();
+    ::close(fds[1]);
+    platform::CloseEvent(event);
+    ASSERT_GT(received.size(), path.size());
+    EXPECT_EQ(received.compare(0, 4 + path.size(), "GET " + path), 0);
+    EXPECT_EQ(received.find("GET ", 1), std::string::npos) << "the request went out once";
+    EXPECT_EQ(received.substr(received.size() - 4), "\r\n\r\n");
+    EXPECT_EQ(received.size(), path.size() + kExpectedRequest.size() -
+                                   std::string("/download/quarvex/quarvex.cab").size() -
+                                   std::string("127.0.0.1").size() + 1);
+    FreeDownloadJob(job);
 }
 
 }  // namespace
