@@ -1,7 +1,8 @@
 #include "download/DownloadJob.h"
 
 #include <atomic>
-#include <cstring>
+#include <optional>
+#include <string>
 
 #include "download/Connection.h"
 #include "download/HttpRequest.h"
@@ -55,8 +56,8 @@ bool AcceptedStatus(int32_t status) {
     return status == 200 || status == 206 || status == 304;
 }
 
-// Everything one run keeps apart from the record: copies of the settings, the output path's
-// parts, the stage and the wait, and the one receive buffer.
+// Everything one run keeps apart from the record: its copies of the settings, the stage, the
+// current wait, and the one receive buffer that serves the whole run.
 struct Run {
     std::string addressText;
     int32_t port = 0;
@@ -67,7 +68,8 @@ struct Run {
     char buffer[kReceiveBufferSize];
 };
 
-// Set-up steps 1 to 8; false when the run ends here (OnError was called).
+// What comes before the loop: the events, the host's address, the folder, and an output file
+// that is sure to start empty. False when the run ends here.
 bool PrepareRun(DownloadJob& job, Run& run) {
     job.networkEvent = platform::CreateManualResetEvent();
     if (job.networkEvent != -1) job.finishedEvent = platform::CreateManualResetEvent();
