@@ -2,20 +2,27 @@
 
 #include <climits>
 #include <cstring>
-#include <mutex>
 
 namespace fdi {
 namespace {
 
-std::mutex registryLock;
+pthread_mutex_t registryLock = PTHREAD_MUTEX_INITIALIZER;
 Bridge* newestBridge = nullptr;
+
+class RegistryGuard {
+public:
+    RegistryGuard() { pthread_mutex_lock(&registryLock); }
+    ~RegistryGuard() { pthread_mutex_unlock(&registryLock); }
+    RegistryGuard(const RegistryGuard&) = delete;
+    RegistryGuard& operator=(const RegistryGuard&) = delete;
+};
 
 // The newest bridge registered by the calling thread, or null.
 Bridge* CurrentBridge() {
-    const std::thread::id self = std::this_thread::get_id();
-    std::lock_guard<std::mutex> guard(registryLock);
+    const pthread_t self = pthread_self();
+    RegistryGuard guard;
     for (Bridge* bridge = newestBridge; bridge != nullptr; bridge = bridge->previous) {
-        if (bridge->thread == self) return bridge;
+        if (pthread_equal(bridge->thread, self)) return bridge;
     }
     return nullptr;
 }
@@ -125,14 +132,14 @@ mspack_system bridgeSystem = {
 }  // namespace
 
 BridgeScope::BridgeScope(Bridge& bridge) : bridge(bridge) {
-    bridge.thread = std::this_thread::get_id();
-    std::lock_guard<std::mutex> guard(registryLock);
+    bridge.thread = pthread_self();
+    RegistryGuard guard;
     bridge.previous = newestBridge;
     newestBridge = &bridge;
 }
 
 BridgeScope::~BridgeScope() {
-    std::lock_guard<std::mutex> guard(registryLock);
+    RegistryGuard guard;
     for (Bridge** link = &newestBridge; *link != nullptr; link = &(*link)->previous) {
         if (*link == &bridge) {
             *link = bridge.previous;

@@ -11,8 +11,9 @@
 
 #include <mspack.h>
 
+#include <pthread.h>
+
 #include <cstdint>
-#include <thread>
 
 #include "fdi/FdiContext.h"
 
@@ -22,7 +23,7 @@ struct Bridge {
     FdiContext* context;
     intptr_t outputHandle;  // where the file being extracted goes
     bool outOfMemory;       // an allocation failed: libmspack may report it as another error
-    std::thread::id thread{};
+    pthread_t thread{};
     Bridge* previous = nullptr;  // the registry's next older entry
 };
 

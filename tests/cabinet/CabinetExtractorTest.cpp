@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "cabinet/CabinetExtractor.h"
+#include "cabinet/ExtractorRun.h"
 #include "support/CabinetWriter.h"
 #include "support/ScratchFolder.h"
 
@@ -16,11 +17,6 @@ namespace {
 constexpr uint16_t kDate20010203 = 0x2A43;
 constexpr uint16_t kTime1200 = 12 << 11;
 
-struct Outcome {
-    bool extracted;
-    int code;
-};
-
 class CabinetExtractorTest : public ::testing::Test {
 protected:
     std::string SaveCabinet(const std::string& name, const std::vector<StoredFile>& files,
@@ -28,13 +24,6 @@ protected:
         const std::string path = scratch.Path(name);
         EXPECT_TRUE(SaveFile(path, WriteCabinet(files, options)));
         return path;
-    }
-
-    Outcome Extract(const std::string& destination, const std::string& cabinet) {
-        CCabinetExtractor extractor;
-        if (!extractor.Create()) return {false, extractor.ReportedErrorCode()};
-        const bool extracted = extractor.Extract(destination.c_str(), cabinet.c_str());
-        return {extracted, extractor.ReportedErrorCode()};
     }
 
     // Every path below the scratch folder that is neither the destination, below it, nor a cabinet.

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <map>
 
-#include "cabinet/CabinetExtractor.h"
+#include "cabinet/ExtractorRun.h"
 #include "support/CabinetWriter.h"
 #include "support/Fixtures.h"
 #include "support/ScratchFolder.h"
@@ -15,18 +15,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Outcome {
-    bool extracted;
-    int code;
-};
-
-Outcome Extract(const std::string& destination, const std::string& cabinet) {
-    CCabinetExtractor extractor;
-    if (!extractor.Create()) return {false, extractor.ReportedErrorCode()};
-    const bool extracted = extractor.Extract(destination.c_str(), cabinet.c_str());
-    return {extracted, extractor.ReportedErrorCode()};
-}
 
 // Relative path and md5 of every regular file below folder.
 std::map<std::string, std::string> Contents(const std::string& folder) {
@@ -219,10 +207,7 @@ TEST(ExtractorFixtureTest, BlockWithoutChecksumGivesItsDamageUnnoticed) {
 TEST(ExtractorFixtureTest, PartsCopiedUnderTheirHeaderNamesExtractAsOneSet) {
     SKIP_WITHOUT_FIXTURES();
     ScratchFolder scratch;
-    for (int i = 1; i <= 5; ++i) {
-        const std::string part = "multi_basic_pt" + std::to_string(i) + ".cab";
-        ASSERT_TRUE(SaveFile(scratch.Path("cabd_" + part), LoadFile(FixturePath("libmspack-cabd/" + part))));
-    }
+    ASSERT_TRUE(CopyMultiBasicUnderHeaderNames(scratch.Path(""), 1));
     const Outcome outcome = Extract(scratch.Path("out"), scratch.Path("cabd_multi_basic_pt1.cab"));
     ASSERT_TRUE(outcome.extracted) << outcome.code;
     EXPECT_EQ(Contents(scratch.Path("out")), (std::map<std::string, std::string>{

@@ -1,6 +1,4 @@
 // Making and taking down the connection: which handles stay open after each outcome.
-#include "download/Connection.h"
-
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -9,8 +7,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Events.h"
+#include "download/Connection.h"
 #include "platform/ErrorCodes.h"
+#include "platform/Events.h"
 #include "platform/Sockets.h"
 #include "platform/Threads.h"
 
@@ -18,7 +17,7 @@ namespace {
 
 // While it lives, no new descriptor can be made: the limit sits at the lowest free one.
 class NoFreeDescriptors {
-public:
+  public:
     NoFreeDescriptors() {
         ::getrlimit(RLIMIT_NOFILE, &saved);
         const int probe = ::open("/dev/null", O_RDONLY);
@@ -29,12 +28,12 @@ public:
     ~NoFreeDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved); }
     bool active = false;
 
-private:
+  private:
     rlimit saved{};
 };
 
 class Connection : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         InitDownloadJob(job);
         job.networkEvent = platform::CreateManualResetEvent();
@@ -127,7 +126,8 @@ TEST(DownloadSetUp, EventThatCannotBeMadeIsASetUpFailureWithTheSystemCode) {
         ASSERT_TRUE(limit.active);
         RunDownload(job);
     }
-    EXPECT_EQ(errors, (std::vector<std::pair<int32_t, int32_t>>{{0, 4}}));  // 4: too many open files
+    EXPECT_EQ(errors,
+              (std::vector<std::pair<int32_t, int32_t>>{{0, 4}}));  // 4: too many open files
     EXPECT_EQ(job.networkEvent, -1);
     EXPECT_EQ(job.finishedEvent, -1);
     FreeDownloadJob(job);

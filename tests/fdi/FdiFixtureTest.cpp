@@ -143,10 +143,7 @@ TEST(FdiFixtureTest, MakecabSetAnnouncesItsContinuationsInOrder) {
 TEST(FdiFixtureTest, RewrittenFolderFindsTheRenamedParts) {
     SKIP_WITHOUT_FIXTURES();
     ScratchFolder scratch;
-    for (int i = 2; i <= 5; ++i) {
-        const std::string part = "multi_basic_pt" + std::to_string(i) + ".cab";
-        ASSERT_TRUE(SaveFile(scratch.Path("cabd_" + part), LoadFile(FixturePath("libmspack-cabd/" + part))));
-    }
+    ASSERT_TRUE(CopyMultiBasicUnderHeaderNames(scratch.Path(""), 2));
     FdiHarness harness;
     const std::string renamed = scratch.Path("");
     harness.intercept = [&](int type, FDINOTIFICATION* n, intptr_t& answer) {

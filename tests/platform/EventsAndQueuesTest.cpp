@@ -13,7 +13,7 @@ namespace {
 using namespace platform;
 
 class Event {
-public:
+  public:
     Event() : handle(CreateManualResetEvent()) {}
     ~Event() { CloseEvent(handle); }
     int handle;
@@ -77,7 +77,8 @@ TEST(ThreadQueues, MessagesComeInOrderWithTheirParameters) {
     EXPECT_NE(self, 0u);
     EXPECT_NE(self, 0xFFFFFFFFu);
     EXPECT_EQ(GetCurrentThreadId(), self);
-    for (uint32_t i = 0; i < 5; ++i) ASSERT_TRUE(PostThreadMessage(self, 1000 + i, i, -static_cast<intptr_t>(i)));
+    for (uint32_t i = 0; i < 5; ++i)
+        ASSERT_TRUE(PostThreadMessage(self, 1000 + i, i, -static_cast<intptr_t>(i)));
     ThreadMessage m;
     for (uint32_t i = 0; i < 5; ++i) {
         ASSERT_TRUE(PeekThreadMessage(m));
@@ -89,7 +90,9 @@ TEST(ThreadQueues, MessagesComeInOrderWithTheirParameters) {
     EXPECT_EQ(WaitForEventOrMessage(-1, 0), kWaitTimeout) << "an emptied queue no longer wakes";
 }
 
-TEST(ThreadQueues, PostingToNoThreadFails) { EXPECT_FALSE(PostThreadMessage(0xFFFFFFFF, 1, 0, 0)); }
+TEST(ThreadQueues, PostingToNoThreadFails) {
+    EXPECT_FALSE(PostThreadMessage(0xFFFFFFFF, 1, 0, 0));
+}
 
 struct Worker {
     std::atomic<uint32_t> seenId{0};

@@ -20,7 +20,7 @@ constexpr uint32_t kAll = FD_READ | FD_WRITE | FD_CONNECT | FD_CLOSE;
 constexpr uint32_t kQuietMs = 60;  // long enough for loopback to deliver anything pending
 
 class Listener {
-public:
+  public:
     Listener() {
         fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
@@ -40,7 +40,7 @@ public:
 
 // A selected, connected client socket and the server's end of its connection.
 class Connected : public testing::Test {
-protected:
+  protected:
     void SetUp() override {
         event = CreateManualResetEvent();
         client = OpenTcpSocket();
@@ -151,7 +151,8 @@ TEST(SocketEvents, RefusedAttemptReportsFdConnectWithItsErrorAndNoFdWrite) {
         int32_t connectError = 0;
         EXPECT_EQ(EnumNetworkEvents(client, event, &connectError), FD_CONNECT);
         EXPECT_EQ(connectError, 10061);
-        EXPECT_EQ(WaitForEventOrMessage(event, kQuietMs), kWaitTimeout) << "a failed socket stays quiet";
+        EXPECT_EQ(WaitForEventOrMessage(event, kQuietMs), kWaitTimeout)
+            << "a failed socket stays quiet";
     } else {
         EXPECT_EQ(result, 10061);
     }
@@ -182,12 +183,13 @@ TEST_P(AddressTexts, ReadLikeInetAddr) {
     EXPECT_EQ(ntohl(ParseIPv4Address(GetParam().text)), GetParam().hostOrder) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Forms, AddressTexts,
-                         testing::Values(AddressCase{"127.0.0.1", 0x7F000001}, AddressCase{"127.1", 0x7F000001},
-                                         AddressCase{"0x7f.0.0.1", 0x7F000001}, AddressCase{"10.0.0.010", 0x0A000008},
-                                         AddressCase{"cdn.example.com", kInaddrNone}, AddressCase{"", kInaddrNone},
-                                         AddressCase{"256.0.0.1", kInaddrNone},
-                                         AddressCase{"255.255.255.255", kInaddrNone}));
+INSTANTIATE_TEST_SUITE_P(
+    Forms, AddressTexts,
+    testing::Values(AddressCase{"127.0.0.1", 0x7F000001}, AddressCase{"127.1", 0x7F000001},
+                    AddressCase{"0x7f.0.0.1", 0x7F000001}, AddressCase{"10.0.0.010", 0x0A000008},
+                    AddressCase{"cdn.example.com", kInaddrNone}, AddressCase{"", kInaddrNone},
+                    AddressCase{"256.0.0.1", kInaddrNone},
+                    AddressCase{"255.255.255.255", kInaddrNone}));
 
 TEST(SocketEvents, ResolvesNamesAndDottedAddressesToDottedText) {
     EXPECT_EQ(ResolveIPv4Host("127.0.0.1"), std::optional<std::string>("127.0.0.1"));

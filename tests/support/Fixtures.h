@@ -16,6 +16,18 @@ inline std::string FixturePath(const std::string& relative) {
 
 inline bool FixturesPresent() { return std::filesystem::is_directory(TARNWICK_FIXTURES_DIR); }
 
+// Copies multi_basic's parts from..5 into folder under the names their headers give them,
+// cabd_multi_basic_ptN.cab. False when one cannot be copied.
+inline bool CopyMultiBasicUnderHeaderNames(const std::string& folder, int from) {
+    for (int i = from; i <= 5; ++i) {
+        const std::string part = "multi_basic_pt" + std::to_string(i) + ".cab";
+        std::error_code error;
+        std::filesystem::copy_file(FixturePath("libmspack-cabd/" + part), folder + "/cabd_" + part, error);
+        if (error) return false;
+    }
+    return true;
+}
+
 #define SKIP_WITHOUT_FIXTURES()                                                              \
     if (!FixturesPresent())                                                                 \
     GTEST_SKIP() << "the cabinet fixtures are not at " TARNWICK_FIXTURES_DIR                \

@@ -19,7 +19,7 @@
 class ScratchFolder;
 
 class NginxServer {
-public:
+  public:
     // root: the folder served. serverDirectives: more lines for the server block, e.g.
     // "limit_rate 100k;" or a location block.
     explicit NginxServer(const std::string& root, const std::string& serverDirectives = "");
@@ -34,7 +34,7 @@ public:
 
     static bool Available();
 
-private:
+  private:
     bool StartOnFreePort(const std::string& root, const std::string& serverDirectives);
     void WriteConfiguration(const std::string& root, const std::string& serverDirectives) const;
     bool WaitUntilAnswering();

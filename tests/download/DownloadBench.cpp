@@ -32,7 +32,9 @@ struct Counts {
     int32_t code = 0;
 };
 
-Counts* Of(CtarnwickDlg* owner) { return reinterpret_cast<Counts*>(owner); }
+Counts* Of(CtarnwickDlg* owner) {
+    return reinterpret_cast<Counts*>(owner);
+}
 
 int RunEngine(int port, const char* path) {
     Counts counts;
@@ -67,7 +69,8 @@ int RunEngine(int port, const char* path) {
 bool Append(const char* out, const char* data, ssize_t count) {
     const int fd = ::open(out, O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) return false;
-    const bool ok = ::lseek(fd, 0, SEEK_END) >= 0 && ::write(fd, data, static_cast<size_t>(count)) == count;
+    const bool ok =
+        ::lseek(fd, 0, SEEK_END) >= 0 && ::write(fd, data, static_cast<size_t>(count)) == count;
     ::close(fd);
     return ok;
 }
@@ -83,7 +86,8 @@ int RunFloor(int port, const char* path, const char* out) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<uint16_t>(port));
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 2;
-    const std::string request = std::string("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: Close\r\n\r\n";
+    const std::string request =
+        std::string("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: Close\r\n\r\n";
     ::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
     ::fcntl(fd, F_SETFL, O_NONBLOCK);
 
@@ -101,7 +105,8 @@ int RunFloor(int port, const char* path, const char* out) {
         ssize_t count = n;
         if (!inBody) {
             // The head is assumed to come whole in the first read, as it does from nginx here.
-            const char* end = static_cast<const char*>(memmem(buffer, static_cast<size_t>(n), "\r\n\r\n", 4));
+            const char* end =
+                static_cast<const char*>(memmem(buffer, static_cast<size_t>(n), "\r\n\r\n", 4));
             if (end == nullptr) return 3;
             inBody = true;
             data = end + 4;
@@ -113,7 +118,8 @@ int RunFloor(int port, const char* path, const char* out) {
         ++pieces;
     }
     ::close(fd);
-    std::printf("bytes=%lld pieces=%lld\n", static_cast<long long>(bytes), static_cast<long long>(pieces));
+    std::printf("bytes=%lld pieces=%lld\n", static_cast<long long>(bytes),
+                static_cast<long long>(pieces));
     return 0;
 }
 
@@ -135,9 +141,12 @@ int PrintFreePort() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 4 && std::strcmp(argv[1], "engine") == 0) return RunEngine(std::atoi(argv[2]), argv[3]);
-    if (argc >= 5 && std::strcmp(argv[1], "floor") == 0) return RunFloor(std::atoi(argv[2]), argv[3], argv[4]);
+    if (argc >= 4 && std::strcmp(argv[1], "engine") == 0)
+        return RunEngine(std::atoi(argv[2]), argv[3]);
+    if (argc >= 5 && std::strcmp(argv[1], "floor") == 0)
+        return RunFloor(std::atoi(argv[2]), argv[3], argv[4]);
     if (argc >= 2 && std::strcmp(argv[1], "free-port") == 0) return PrintFreePort();
-    std::fprintf(stderr, "usage: download_bench engine PORT PATH | floor PORT PATH OUT | free-port\n");
+    std::fprintf(stderr,
+                 "usage: download_bench engine PORT PATH | floor PORT PATH OUT | free-port\n");
     return 64;
 }
