@@ -4,10 +4,10 @@
 // below the destination: not in the sandbox around it, not in its sibling folder, and not at
 // the place a name would reach if its ".." and absolute forms were obeyed.
 #include <dlfcn.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>

@@ -11,10 +11,10 @@
 
 namespace {
 
+// Letters, digits and the seven marks stay as they are (strchr would also find the terminator).
 bool KeptAsIs(char c) {
-    return c != '\0' &&
-           ( (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           std::strchr("./-_:()", c) != nullptr);
+    const bool alphanumeric = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+    return alphanumeric || (c != '\0' && std::strchr("./-_:()", c) != nullptr);
 }
 
 int HexValue(char c) {
