@@ -65,6 +65,8 @@ struct DownloadJob {
     OnProgressSlot OnProgress;
     OnCompletedSlot OnCompleted;
     OnErrorSlot OnError;
+    // Set by RequestDownloadStop from any thread; the worker reads it before every step.
+    std::atomic<bool> stopRequested;
 };
 
 void InitDownloadJob(DownloadJob& job);
@@ -79,6 +81,11 @@ void RunDownload(DownloadJob& job);
 // calls no further slot, closes the connection, ends its run and sets finishedEvent.
 // The owner then waits for finishedEvent before it frees the record.
 void RequestDownloadStop(DownloadJob& job);
+
+// Waits until the worker thread of job has ended (it touches the record no more). Safe from
+// any thread at any moment after the worker was created, unlike reading finishedEvent, which
+// the worker creates itself. True once ended, false after timeoutMs (0: just look).
+bool WaitForDownloadEnd(const DownloadJob& job, uint32_t timeoutMs);
 
 // Bytes written, or -1 when the file cannot be opened, positioned or written.
 int32_t AppendToFile(const std::string& path, const void* data, int32_t count);

@@ -38,6 +38,9 @@ public:
     const std::string& Body() const { return body; }
 
 private:
+    void ParseStartLine(std::string_view head);
+    void ParseQuery(std::string_view query);
+
     Entries fields;
     Entries params;
     std::string body;
