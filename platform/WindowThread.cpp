@@ -35,22 +35,41 @@ HandOffs& State() {
     return state;
 }
 
+void RunQueuedWhenIdle(void*);
+
 // Runs on the window thread for the one outstanding wake-up: takes what is queued and runs it.
+// The wake-up stays outstanding until the window thread's next turn (its idle step, after FLTK's
+// checks and before it paints): what workers queue meanwhile waits for that turn, so every
+// change is painted and seen by the checks, rather than a fast worker's changes being applied
+// in one go.
 void RunQueued(void*) {
     HandOffs& s = State();
     std::deque<Entry> batch;
     {
         std::lock_guard guard(s.lock);
-        s.wakeUpPending = false;
         batch.swap(s.queue);
     }
     for (Entry& entry : batch) {
         {
             std::lock_guard guard(s.lock);
-            if (s.closed) return;  // a task closed the hand-offs: the rest is dropped
+            if (s.closed) break;  // a task closed the hand-offs: the rest is dropped
         }
         entry.task();
     }
+    Fl::add_idle(RunQueuedWhenIdle);
+}
+
+void RunQueuedWhenIdle(void*) {
+    Fl::remove_idle(RunQueuedWhenIdle);
+    HandOffs& s = State();
+    {
+        std::lock_guard guard(s.lock);
+        if (s.queue.empty()) {
+            s.wakeUpPending = false;
+            return;
+        }
+    }
+    RunQueued(nullptr);
 }
 
 // Called with the lock held, after an entry was queued.
