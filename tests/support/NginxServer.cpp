@@ -65,6 +65,12 @@ NginxServer::NginxServer(const std::string& root, const std::string& serverDirec
 NginxServer::NginxServer(const NginxConfiguration& configuration)
     : prefix(std::make_unique<ScratchFolder>()), port(configuration.port) {
     if (!Available()) return;
+    // A fixed port that already answers belongs to someone else: nginx would fail to listen,
+    // but the test would talk to that other server.
+    if (Answers(port)) {
+        std::ofstream(prefix->Path("error.log")) << "port " << port << " is taken by another server\n";
+        return;
+    }
     WriteConfiguration(configuration);
     Launch();
 }
