@@ -75,9 +75,13 @@ NginxServer::NginxServer(const NginxConfiguration& configuration)
     Launch();
 }
 
-NginxServer::~NginxServer() { Stop(); }
+NginxServer::~NginxServer() {
+    Stop();
+}
 
-bool NginxServer::Available() { return ::access(kNginx, X_OK) == 0; }
+bool NginxServer::Available() {
+    return ::access(kNginx, X_OK) == 0;
+}
 
 std::string NginxServer::ErrorLog() const {
     std::ifstream in(prefix->Path("error.log"));

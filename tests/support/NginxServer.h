@@ -30,7 +30,7 @@ struct NginxConfiguration {
 };
 
 class NginxServer {
-public:
+  public:
     // root: the folder served. serverDirectives: more lines for the server block, e.g.
     // "limit_rate 100k;" or a location block.
     explicit NginxServer(const std::string& root, const std::string& serverDirectives = "");
@@ -46,7 +46,7 @@ public:
 
     static bool Available();
 
-private:
+  private:
     bool StartOnFreePort(const std::string& root, const std::string& serverDirectives);
     void WriteConfiguration(const std::string& root, const std::string& serverDirectives) const;
     void WriteConfiguration(const NginxConfiguration& configuration) const;
