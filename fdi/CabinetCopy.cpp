@@ -43,7 +43,7 @@ class CopyRun {
 public:
     CopyRun(FdiContext& context, const char* cabinetPath, PFNFDINOTIFY notify, void* user)
         : context(context), cabinetPath(cabinetPath), notify(notify), user(user),
-          bridge{&context, -1}, scope(bridge) {}
+          bridge{&context, -1, false}, scope(bridge) {}
 
     ~CopyRun() {
         // Closing the first cabinet closes every cabinet appended to it.
@@ -259,7 +259,7 @@ private:
     int CheckMspack(int result) {
         if (result == MSPACK_ERR_OK) return 0;
         mspackError = result;
-        return ErrorFromMspack(result);
+        return bridge.outOfMemory ? FDIERROR_ALLOC_FAIL : ErrorFromMspack(result);
     }
 
     LoadedCabinet* NewLoadedCabinet() {

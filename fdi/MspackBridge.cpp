@@ -6,7 +6,26 @@
 namespace fdi {
 namespace {
 
-thread_local Bridge* currentBridge = nullptr;
+pthread_mutex_t registryLock = PTHREAD_MUTEX_INITIALIZER;
+Bridge* newestBridge = nullptr;
+
+class RegistryGuard {
+public:
+    RegistryGuard() { pthread_mutex_lock(&registryLock); }
+    ~RegistryGuard() { pthread_mutex_unlock(&registryLock); }
+    RegistryGuard(const RegistryGuard&) = delete;
+    RegistryGuard& operator=(const RegistryGuard&) = delete;
+};
+
+// The newest bridge registered by the calling thread, or null.
+Bridge* CurrentBridge() {
+    const pthread_t self = pthread_self();
+    RegistryGuard guard;
+    for (Bridge* bridge = newestBridge; bridge != nullptr; bridge = bridge->previous) {
+        if (pthread_equal(bridge->thread, self)) return bridge;
+    }
+    return nullptr;
+}
 
 struct BridgeFile {
     intptr_t handle;
@@ -16,14 +35,20 @@ struct BridgeFile {
 BridgeFile* AsBridgeFile(mspack_file* file) { return reinterpret_cast<BridgeFile*>(file); }
 
 void* AllocateBlock(mspack_system*, size_t bytes) {
-    return currentBridge != nullptr ? Allocate(*currentBridge->context, bytes) : nullptr;
+    Bridge* currentBridge = CurrentBridge();
+    if (currentBridge == nullptr) return nullptr;
+    void* block = Allocate(*currentBridge->context, bytes);
+    if (block == nullptr) currentBridge->outOfMemory = true;
+    return block;
 }
 
 void FreeBlock(void* block) {
+    Bridge* currentBridge = CurrentBridge();
     if (currentBridge != nullptr) Release(*currentBridge->context, block);
 }
 
 mspack_file* OpenFile(mspack_system*, const char* path, int mode) {
+    Bridge* currentBridge = CurrentBridge();
     if (currentBridge == nullptr) return nullptr;
     FdiContext& context = *currentBridge->context;
     BridgeFile file{-1, mode == MSPACK_SYS_OPEN_WRITE};
@@ -36,7 +61,7 @@ mspack_file* OpenFile(mspack_system*, const char* path, int mode) {
     } else {
         return nullptr;
     }
-    auto* opened = static_cast<BridgeFile*>(Allocate(context, sizeof(BridgeFile)));
+    auto* opened = static_cast<BridgeFile*>(AllocateBlock(nullptr, sizeof(BridgeFile)));
     if (opened == nullptr) {
         if (!file.isOutput) context.close(file.handle);
         return nullptr;
@@ -46,6 +71,7 @@ mspack_file* OpenFile(mspack_system*, const char* path, int mode) {
 }
 
 void CloseFile(mspack_file* handle) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr) return;
     FdiContext& context = *currentBridge->context;
@@ -54,6 +80,7 @@ void CloseFile(mspack_file* handle) {
 }
 
 int ReadFile(mspack_file* handle, void* buffer, int bytes) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr || bytes < 0) return -1;
     const unsigned int got =
@@ -64,6 +91,7 @@ int ReadFile(mspack_file* handle, void* buffer, int bytes) {
 // A write that stores fewer bytes than asked is a failed write: libmspack then reports
 // MSPACK_ERR_WRITE, which becomes the FDI target-file error.
 int WriteFile(mspack_file* handle, void* buffer, int bytes) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr || bytes < 0 || !file->isOutput) return -1;
     const unsigned int put =
@@ -72,6 +100,7 @@ int WriteFile(mspack_file* handle, void* buffer, int bytes) {
 }
 
 int SeekFile(mspack_file* handle, off_t offset, int mode) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr) return -1;
     if (offset < INT32_MIN || offset > INT32_MAX) return -1;
@@ -82,6 +111,7 @@ int SeekFile(mspack_file* handle, off_t offset, int mode) {
 }
 
 off_t TellFile(mspack_file* handle) {
+    Bridge* currentBridge = CurrentBridge();
     BridgeFile* file = AsBridgeFile(handle);
     if (file == nullptr || currentBridge == nullptr) return -1;
     return currentBridge->context->seek(file->handle, 0, MSPACK_SYS_SEEK_CUR);
@@ -101,9 +131,22 @@ mspack_system bridgeSystem = {
 
 }  // namespace
 
-BridgeScope::BridgeScope(Bridge& bridge) : previous(currentBridge) { currentBridge = &bridge; }
+BridgeScope::BridgeScope(Bridge& bridge) : bridge(bridge) {
+    bridge.thread = pthread_self();
+    RegistryGuard guard;
+    bridge.previous = newestBridge;
+    newestBridge = &bridge;
+}
 
-BridgeScope::~BridgeScope() { currentBridge = previous; }
+BridgeScope::~BridgeScope() {
+    RegistryGuard guard;
+    for (Bridge** link = &newestBridge; *link != nullptr; link = &(*link)->previous) {
+        if (*link == &bridge) {
+            *link = bridge.previous;
+            break;
+        }
+    }
+}
 
 mspack_system* BridgeSystem() { return &bridgeSystem; }
 

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <mutex>
 
 #include "platform/ErrorCodes.h"
 
@@ -41,6 +42,14 @@ bool DosToLocalTime(uint16_t dosDate, uint16_t dosTime, std::tm& local) {
     return true;
 }
 
+// mktime reloads the zone rules when TZ changed; glibc locks that with a lock the thread
+// checker cannot see, so concurrent calls are serialised here where it can.
+std::time_t LocalToUtc(std::tm& local) {
+    static std::mutex zoneLock;
+    std::lock_guard<std::mutex> guard(zoneLock);
+    return std::mktime(&local);
+}
+
 }  // namespace
 
 bool SetFileAttributesAt(const std::string& path, uint32_t attributes) {
@@ -66,7 +75,7 @@ bool SetFileTimeFromDos(const std::string& path, uint16_t dosDate, uint16_t dosT
         SetLastErrorFromErrno(EINVAL, ErrorDomain::kFile);
         return false;
     }
-    const std::time_t moment = std::mktime(&local);
+    const std::time_t moment = LocalToUtc(local);
     if (moment == static_cast<std::time_t>(-1)) {
         SetLastErrorFromErrno(EINVAL, ErrorDomain::kFile);
         return false;
