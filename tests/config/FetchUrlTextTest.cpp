@@ -11,6 +11,7 @@
 #include "config/DeploymentValues.h"
 #include "config/HttpTextRequest.h"
 #include "download/DownloadJob.h"
+#include "support/FullBacklogListener.h"
 #include "support/NginxServer.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
@@ -73,7 +74,7 @@ TEST_F(FetchTest, HandsPiecesToTheSinkInTheOrderTheyArrive) {
     ScriptedHttpServer pieced({Script().ReadRequest()
                                    .Send(HttpResponse(200, "", false, "Content-Length: 16\r\n"))
                                    .Pause(100)
-                                   .SendInPieces(body, 4, 150)});
+                                   .SendInPieces(body, 4, 250)});
     ASSERT_TRUE(pieced.Started());
     EXPECT_EQ(Fetch(UrlOf(pieced)), 0);
     EXPECT_EQ(pieces, (std::vector<std::string>{"a=1\n", "b=2\n", "c=3\n", "d=4\n"}));
@@ -208,7 +209,7 @@ INSTANTIATE_TEST_SUITE_P(Peers, FetchFailureTest, testing::Values(
                     .Send("a=1\n").Close(), "a=1\n"},
     FailureCase{"ResetInsideTheBody",
                 Script().ReadRequest().Send(HttpResponse(200, "", false, "Content-Length: 100\r\n")).Pause(100)
-                    .Send("a=1\n").Pause(100).Reset(), "a=1\n"},
+                    .Send("a=1\n").Pause(300).Reset(), "a=1\n"},
     FailureCase{"SilentAfterTheRequest", Script().ReadRequest().Hold(), ""},
     FailureCase{"SilentInsideTheBody",
                 Script().ReadRequest().Send(HttpResponse(200, "", false, "Content-Length: 100\r\n")).Pause(100)
@@ -227,6 +228,20 @@ INSTANTIATE_TEST_SUITE_P(Peers, FetchFailureTest, testing::Values(
 
 TEST_F(FetchTest, AClosedPortFailsWithoutASinkCall) {
     EXPECT_EQ(Fetch(L"http://127.0.0.1:" + std::to_wstring(ClosedPort()) + L"/quarvex_fgt.ini"), -1);
+    EXPECT_TRUE(pieces.empty());
+}
+
+// A host that never completes the connection is given up after the connect limit, long before
+// the total limit.
+TEST_F(FetchTest, AConnectionThatNeverCompletesIsGivenUpAfterTheConnectLimit) {
+    FullBacklogListener listener;
+    ASSERT_TRUE(listener.Started());
+    const FetchLimits limits{1'000, 10, 20'000, 1 << 20};
+    const Clock::time_point start = Clock::now();
+    EXPECT_EQ(Fetch(L"http://127.0.0.1:" + std::to_wstring(listener.Port()) + L"/quarvex_fgt.ini", limits), -1);
+    const double seconds = SecondsSince(start);
+    EXPECT_GE(seconds, 0.9) << "the connection did not hang: the test shows nothing";
+    EXPECT_LE(seconds, 3.0) << "the connect limit did not end the fetch";
     EXPECT_TRUE(pieces.empty());
 }
 
@@ -269,6 +284,9 @@ TEST_F(FetchTest, AnExceptionFromTheSinkReachesTheCallerWithEverythingClosed) {
 
 class LoadConfigurationTest : public FetchTest {
 protected:
+    LoadConfigurationTest() { InitDownloadJob(job); }
+    ~LoadConfigurationTest() override { FreeDownloadJob(job); }
+
     DownloadJob job{};
     ConfigurationState state;
 };
