@@ -97,8 +97,14 @@ void CTextProgressCtrl::RequestRepaint() {
         return;
     }
     // One request in FLTK's wake-up queue is enough: the paint reads the latest position.
-    // The queue is small and drops what does not fit, so it must never be flooded.
-    if (!repaintPending.exchange(true)) Fl::awake(&CTextProgressCtrl::RepaintOnWindowThread, this);
+    // The queue is small and refuses what does not fit, so it must never be flooded by us.
+    if (repaintPending.exchange(true)) return;
+    if (Fl::awake(&CTextProgressCtrl::RepaintOnWindowThread, this) != 0) {
+        // Someone else filled the queue. Without a request on its way, the next SetPos must
+        // ask again whatever its width, or the bar would stop moving for good.
+        lastBarWidth = -1;
+        repaintPending = false;
+    }
 }
 
 void CTextProgressCtrl::RepaintOnWindowThread(void* control) {

@@ -36,8 +36,9 @@ public:
     // Stores the range; nothing is redrawn.
     void SetRange(int lower, int upper);
     // Moves the bar; a position above the range starts it again from empty. Returns the
-    // previous position, or -1 (storing nothing) when the control belongs to no window.
-    // Repaints only when the filled width in pixels changes.
+    // previous position, or -1 (storing nothing) when the control belongs to no window: it
+    // belongs to one once built inside it (or shown in it) and until it is destroyed.
+    // Repaints only when the filled width in pixels changes, and after a resize.
     int SetPos(int newPosition);
 
     // The window text, shown before the percentage. Setting a different text repaints the

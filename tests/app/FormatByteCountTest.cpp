@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -12,6 +13,8 @@ struct Case {
     std::int64_t count;
     const wchar_t* text;
 };
+
+void PrintTo(const Case& c, std::ostream* out) { *out << c.count; }
 
 class FormatByteCountTest : public ::testing::TestWithParam<Case> {};
 

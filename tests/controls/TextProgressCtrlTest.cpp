@@ -210,4 +210,30 @@ TEST_F(TextProgressCtrlTest, NeverErasesItsBackground) {
     EXPECT_EQ(view->CaptureBar().rgb, before.rgb);
 }
 
+TEST_F(TextProgressCtrlTest, PartialRepaintRedrawsExactlyTheExposedArea) {
+    Open(200);
+    Bar().SetPos(50);
+    const Picture full = view->CaptureBar();
+
+    // Spoil the bar on the screen behind FLTK's back, then expose a piece that crosses the fill
+    // edge and the label.
+    view->window->make_current();
+    fl_color(FL_BLACK);
+    fl_rectf(Bar().x(), Bar().y(), Bar().w(), Bar().h());
+    const PaintRect exposed{60, 5, 80, 12};  // in the bar's own coordinates
+    view->window->damage(FL_DAMAGE_EXPOSE, Bar().x() + exposed.x, Bar().y() + exposed.y, exposed.w, exposed.h);
+    const Picture after = view->CaptureBar();
+
+    int restored = 0, left = 0;
+    for (int y = 0; y < after.h; ++y) {
+        for (int x = 0; x < after.w; ++x) {
+            const bool inside = x >= exposed.x && x < exposed.Right() && y >= exposed.y && y < exposed.y + exposed.h;
+            if (inside) restored += after.At(x, y) == full.At(x, y);
+            else left += after.At(x, y) == Rgb{0, 0, 0};
+        }
+    }
+    EXPECT_EQ(restored, exposed.w * exposed.h) << "the exposed piece looks as in a full paint";
+    EXPECT_EQ(left, after.w * after.h - exposed.w * exposed.h) << "and nothing outside it was touched";
+}
+
 }  // namespace

@@ -72,4 +72,25 @@ TEST_F(TextProgressCtrlThreadTest, RepaintRequestForAControlThatIsGoneDoesNothin
     SUCCEED() << "the queued request found no control and touched nothing";
 }
 
+void Nothing(void*) {}
+
+TEST_F(TextProgressCtrlThreadTest, RequestRefusedByAFullWakeUpQueueIsAskedForAgain) {
+    CountingProgressCtrl* bar = view->bar;
+    // Another part of the program floods FLTK's wake-up queue until it refuses.
+    int queued = 0;
+    while (Fl::awake(&Nothing, nullptr) == 0 && queued < 100'000) ++queued;
+    ASSERT_LT(queued, 100'000) << "FLTK's wake-up queue has a limit";
+
+    worker = std::thread([&] { bar->SetPos(50); });
+    worker.join();
+    ProgressWindow::Settle();  // the queue drains; the refused request never arrives
+    const int paints = bar->paints;
+
+    worker = std::thread([&] { bar->SetPos(50); });  // the same width as the refused one
+    worker.join();
+    ProgressWindow::Settle();
+    EXPECT_EQ(bar->paints, paints + 1);
+    EXPECT_EQ(FilledWidthSeen(), 100);
+}
+
 }  // namespace

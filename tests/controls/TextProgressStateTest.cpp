@@ -1,10 +1,12 @@
 // What the progress bar computes and stores, apart from its picture.
 #include "controls/TextProgressCtrl.h"
+#include "platform/Text.h"
 
 #include <FL/Fl_Window.H>
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <ostream>
 #include <string>
 
 namespace {
@@ -22,6 +24,10 @@ struct LabelCase {
     int position, low, high;
     const wchar_t* label;
 };
+
+void PrintTo(const LabelCase& c, std::ostream* out) {
+    *out << '"' << platform::ToNarrow(c.windowText) << "\" " << c.position << " of " << c.low << ".." << c.high;
+}
 
 class ProgressLabelTable : public ::testing::TestWithParam<LabelCase> {};
 
@@ -44,6 +50,10 @@ INSTANTIATE_TEST_SUITE_P(Cases, ProgressLabelTable, ::testing::Values(
 struct WidthCase {
     int position, low, high, clientWidth, filled;
 };
+
+void PrintTo(const WidthCase& c, std::ostream* out) {
+    *out << c.position << " of " << c.low << ".." << c.high << " at " << c.clientWidth << " px";
+}
 
 class FilledBarWidthTable : public ::testing::TestWithParam<WidthCase> {};
 
@@ -87,6 +97,10 @@ struct TextCase {
     int count;
 };
 
+void PrintTo(const TextCase& c, std::ostream* out) {
+    *out << '"' << platform::ToNarrow(c.text) << "\" into " << c.size;
+}
+
 class GetWindowTextTable : public ::testing::TestWithParam<TextCase> {};
 
 TEST_P(GetWindowTextTable, CutsToTheBufferAndTerminates) {
@@ -96,9 +110,14 @@ TEST_P(GetWindowTextTable, CutsToTheBufferAndTerminates) {
     wchar_t buffer[16];
     std::fill(std::begin(buffer), std::end(buffer), L'#');
     EXPECT_EQ(bar.GetWindowText(buffer, c.size), c.count);
-    if (c.size > 0) EXPECT_EQ(std::wstring(buffer), c.copied);
-    else EXPECT_EQ(buffer[0], L'#') << "a buffer of no characters is not written";
-    if (c.size > 0 && c.size < 16) EXPECT_EQ(buffer[c.size], L'#') << "nothing past the buffer";
+    if (c.size > 0) {
+        EXPECT_EQ(std::wstring(buffer), c.copied);
+    } else {
+        EXPECT_EQ(buffer[0], L'#') << "a buffer of no characters is not written";
+    }
+    if (c.size > 0 && c.size < 16) {
+        EXPECT_EQ(buffer[c.size], L'#') << "nothing past the buffer";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, GetWindowTextTable, ::testing::Values(

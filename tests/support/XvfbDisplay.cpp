@@ -67,12 +67,6 @@ public:
 
 }  // namespace
 
-// Fontconfig and Xft keep their configuration and font caches until the process ends, by
-// design; LeakSanitizer (preset dev) would report them in every test program that draws text.
-extern "C" const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\nleak:libXft.so\n";
-}
-
 XvfbDisplay::XvfbDisplay() {
     if (const char* old = std::getenv("DISPLAY")) previousDisplay = old;
     Start();
