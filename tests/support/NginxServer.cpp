@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kStartAttempts = 3;
 constexpr auto kStartTimeLimit = std::chrono::seconds(10);
+constexpr auto kFixedPortWait = std::chrono::seconds(120);
 
 // A loopback port nothing listens on right now (the kernel's choice of an ephemeral port).
 uint16_t FreeLoopbackPort() {
@@ -65,8 +66,13 @@ NginxServer::NginxServer(const std::string& root, const std::string& serverDirec
 NginxServer::NginxServer(const NginxConfiguration& configuration)
     : prefix(std::make_unique<ScratchFolder>()), port(configuration.port) {
     if (!Available()) return;
-    // A fixed port that already answers belongs to someone else: nginx would fail to listen,
-    // but the test would talk to that other server.
+    // A fixed port that answers belongs to someone else (another test run on this machine):
+    // nginx would fail to listen there, and the test would talk to that other server. Wait a
+    // while for it to go.
+    const auto deadline = std::chrono::steady_clock::now() + kFixedPortWait;
+    while (Answers(port) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
     if (Answers(port)) {
         std::ofstream(prefix->Path("error.log")) << "port " << port << " is taken by another server\n";
         return;
