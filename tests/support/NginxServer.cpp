@@ -66,19 +66,32 @@ NginxServer::NginxServer(const std::string& root, const std::string& serverDirec
 NginxServer::NginxServer(const NginxConfiguration& configuration)
     : prefix(std::make_unique<ScratchFolder>()), port(configuration.port) {
     if (!Available()) return;
-    // A fixed port that answers belongs to someone else (another test run on this machine):
-    // nginx would fail to listen there, and the test would talk to that other server. Wait a
-    // while for it to go.
-    const auto deadline = std::chrono::steady_clock::now() + kFixedPortWait;
-    while (Answers(port) && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    if (Answers(port)) {
-        std::ofstream(prefix->Path("error.log")) << "port " << port << " is taken by another server\n";
-        return;
-    }
+    // A fixed port may be held by another test run on this machine: nginx then fails to
+    // listen, and the test would talk to that other server. Wait for the port, and count the
+    // start only when our own nginx still runs once the port answers.
     WriteConfiguration(configuration);
-    Launch();
+    const auto deadline = std::chrono::steady_clock::now() + kFixedPortWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (Answers(port)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        std::ofstream(prefix->Path("error.log"), std::ios::trunc);  // a fresh log per attempt
+        if (Launch() && StillRunningAfter(std::chrono::milliseconds(300))) return;
+        Stop();
+    }
+    std::ofstream(prefix->Path("error.log"), std::ios::app)
+        << "port " << port << " stayed taken by another server\n";
+}
+
+bool NginxServer::StillRunningAfter(std::chrono::milliseconds pause) {
+    std::this_thread::sleep_for(pause);
+    // nginx tries to listen a few times before it gives up, and says so at the first failure.
+    if (ErrorLog().find("Address already in use") != std::string::npos) return false;
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) != pid) return true;
+    pid = -1;
+    return false;
 }
 
 NginxServer::~NginxServer() {

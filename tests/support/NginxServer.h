@@ -12,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -51,6 +52,7 @@ class NginxServer {
     void WriteConfiguration(const std::string& root, const std::string& serverDirectives) const;
     void WriteConfiguration(const NginxConfiguration& configuration) const;
     bool Launch();
+    bool StillRunningAfter(std::chrono::milliseconds pause);
     bool WaitUntilAnswering();
     void Stop();
 
