@@ -51,6 +51,7 @@ CtarnwickDlg::~CtarnwickDlg() {
     // window: the progress bar's repaint requests are taken here, ours are dropped.
     platform::DropPosted(this);
     platform::DropPosted(&job);
+    Fl::remove_timeout(CatchUpByteCounts, this);
     Fl::check();
     window.reset();
     FreeDownloadJob(job);
@@ -131,7 +132,27 @@ void CtarnwickDlg::PostByteCounts(int64_t received, int64_t total) {
         byteCountsReceived = received;
         byteCountsTotal = total;
     }
-    platform::PostToWindowThread(this, [this] { ApplyByteCounts(); });
+    // Counts beyond one a frame are never seen; waking the window thread for each piece would
+    // only take time from the download. The last piece always goes over.
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastByteCountsPost < kByteCountsFrame && received != total) return;
+    lastByteCountsPost = now;
+    platform::PostToWindowThread(this, [this] {
+        ApplyByteCounts();
+        // A frame later the window takes the newest counts once more, so the counts of pieces
+        // that came in between are shown even when nothing follows them.
+        if (!byteCountsCatchUpDue) {
+            byteCountsCatchUpDue = true;
+            Fl::add_timeout(std::chrono::duration<double>(kByteCountsFrame).count(), CatchUpByteCounts,
+                            this);
+        }
+    });
+}
+
+void CtarnwickDlg::CatchUpByteCounts(void* dlg) {
+    auto* self = static_cast<CtarnwickDlg*>(dlg);
+    self->byteCountsCatchUpDue = false;
+    self->ApplyByteCounts();
 }
 
 void CtarnwickDlg::ApplyByteCounts() {

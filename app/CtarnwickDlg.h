@@ -19,6 +19,7 @@
 #include <FL/Fl_Double_Window.H>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -73,6 +74,7 @@ private:
     // Hands the newest byte counts to the window thread without waiting.
     void PostByteCounts(int64_t received, int64_t total);
     void ApplyByteCounts();
+    static void CatchUpByteCounts(void* dlg);
     void ReportExtractionFailure(int reportedErrorCode);
 
     std::unique_ptr<Fl_RGB_Image> appIcon;
@@ -91,6 +93,9 @@ private:
     std::mutex byteCountsLock;
     int64_t byteCountsReceived = 0;
     int64_t byteCountsTotal = 0;
+    static constexpr std::chrono::milliseconds kByteCountsFrame{16};
+    std::chrono::steady_clock::time_point lastByteCountsPost;  // worker only
+    bool byteCountsCatchUpDue = false;                          // window thread only
 
     bool workerStarted = false;  // window thread only
     // Set by the window thread when the user closes the window; read by the worker.
