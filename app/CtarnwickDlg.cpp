@@ -70,6 +70,7 @@ int CtarnwickDlg::DoModal() {
 
 void CtarnwickDlg::CreateWindowFromTemplate() {
     window = std::make_unique<DialogWindow>(*this, res::ToPixels(res::kMainWindow));
+    window->xclass("tarnwick");  // the desktop entry finds its window by this class
     const res::PixelRect bar = res::ToPixels(res::kProgressItem);
     progressBar = new CTextProgressCtrl(bar.x, bar.y, bar.w, bar.h);
 

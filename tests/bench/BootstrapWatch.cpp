@@ -101,9 +101,23 @@ int main(int argc, char** argv) {
     double cpuAtFirstByte = -1, cpuAtLastByte = -1, cpuTotal = 0;
     long peakRss = -1;
     int status = 0;
+    const auto watchFile = [&](double cpu) {
+        const long long got = FileSize(file);
+        if (got > 0 && cpuAtFirstByte < 0) {
+            firstByte = Clock::now();
+            cpuAtFirstByte = cpu;
+        }
+        if (got == size && cpuAtLastByte < 0) {
+            lastByte = Clock::now();
+            cpuAtLastByte = cpu;
+        }
+    };
     for (;;) {
-        if (::waitpid(child, &status, WNOHANG) == child) break;
-        const double cpu = CpuSeconds(child);
+        const bool ended = ::waitpid(child, &status, WNOHANG) == child;
+        const double cpu = ended ? cpuTotal : CpuSeconds(child);
+        // A program that ends right after its last byte is still seen to have got it.
+        watchFile(cpu);
+        if (ended) break;
         if (cpu >= 0) cpuTotal = cpu;
         if (const long rss = PeakRssKib(child); rss > peakRss) peakRss = rss;
         while (display && XPending(display) > 0) {
@@ -113,15 +127,6 @@ int main(int argc, char** argv) {
                 IsNamed(display, event.xmap.window, windowName)) {
                 firstPaintMs = Seconds(Clock::now() - start) * 1000;
             }
-        }
-        const long long got = FileSize(file);
-        if (got > 0 && cpuAtFirstByte < 0) {
-            firstByte = Clock::now();
-            cpuAtFirstByte = cpu;
-        }
-        if (got == size && cpuAtLastByte < 0) {
-            lastByte = Clock::now();
-            cpuAtLastByte = cpu;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
