@@ -50,6 +50,7 @@ struct WindowRun {
     std::chrono::steady_clock::time_point deadline;
     std::set<Fl_Window*> boxesSeen;
     Fl_Window* dialog = nullptr;
+    bool pressOk = true;
 };
 
 Fl_Window* FindDialog() {
@@ -77,7 +78,7 @@ void AnswerBoxes(WindowRun& run) {
         run.seen.boxTexts.push_back(text);
         run.seen.boxCaptions.push_back(box->label());
         run.seen.lastChange = std::chrono::steady_clock::now();
-        if (ok != nullptr) ok->do_callback();
+        if (ok != nullptr && run.pressOk) ok->do_callback();
     }
 }
 
@@ -179,6 +180,7 @@ Observation BootstrapTest::RunWindow(const DemoServerSettings& settings, const R
 
     WindowRun run;
     run.react = react;
+    run.pressOk = pressOkOnBoxes;
     run.deadline = std::chrono::steady_clock::now() + limit;
     Fl::add_check(Observe, &run);
     Fl::add_timeout(0.005, Tick);

@@ -72,6 +72,8 @@ protected:
                                                 std::chrono::seconds(10)) const;
 
     ScratchFolder scratch;
+    // Whether the check presses OK on every box it finds (it records them either way).
+    bool pressOkOnBoxes = true;
 
 private:
     std::unique_ptr<ScopedEnv> home;

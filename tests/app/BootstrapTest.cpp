@@ -83,6 +83,23 @@ TEST_F(BootstrapNormal, ARefusedCabinetIsShownInABoxAndTheWindowStaysOpen) {
     EXPECT_TRUE(LauncherRecord(std::chrono::milliseconds(200)).empty());
 }
 
+TEST_F(BootstrapNormal, ClosingTheWindowClosesTheBoxTheWorkerWaitsOn) {
+    WriteConfigurationText("a=1\nb=2\nc=3\nd=4\n");  // and no cabinet: the worker shows a box
+    pressOkOnBoxes = false;
+    const Observation seen = RunWindow(Servers(), [](Observation& s, Fl_Window& window) {
+        if (!s.boxTexts.empty() && !s.closedByTest) {
+            s.closedByTest = true;
+            window.do_callback();
+        }
+    });
+
+    EXPECT_FALSE(seen.timedOut) << "the window waited for a worker held by a box";
+    ASSERT_EQ(seen.boxTexts.size(), 1u);
+    for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
+        EXPECT_FALSE(w->shown()) << "still shown: " << (w->label() ? w->label() : "");
+    }
+}
+
 TEST_F(BootstrapNormal, WithoutTheConfigurationServerTheLauncherGetsThePrefixAlone) {
     MakeCabinet(kGameFiles);
     DemoServerSettings settings = Servers();
