@@ -62,6 +62,13 @@ NginxServer::NginxServer(const std::string& root, const std::string& serverDirec
     }
 }
 
+NginxServer::NginxServer(const NginxConfiguration& configuration)
+    : prefix(std::make_unique<ScratchFolder>()), port(configuration.port) {
+    if (!Available()) return;
+    WriteConfiguration(configuration);
+    Launch();
+}
+
 NginxServer::~NginxServer() { Stop(); }
 
 bool NginxServer::Available() { return ::access(kNginx, X_OK) == 0; }
@@ -77,7 +84,10 @@ bool NginxServer::StartOnFreePort(const std::string& root, const std::string& se
     port = FreeLoopbackPort();
     if (port == 0) return false;
     WriteConfiguration(root, serverDirectives);
+    return Launch();
+}
 
+bool NginxServer::Launch() {
     const std::string prefixPath = prefix->Path("") + "/";
     const std::string configPath = prefix->Path("nginx.conf");
     const std::string logPath = prefix->Path("error.log");
@@ -131,6 +141,19 @@ void NginxServer::WriteConfiguration(const std::string& root,
          << "    " << serverDirectives << "\n"
          << "  }\n"
          << "}\n";
+}
+
+void NginxServer::WriteConfiguration(const NginxConfiguration& configuration) const {
+    std::string text = configuration.text;
+    const auto replaceAll = [&text](const std::string& name, const std::string& value) {
+        for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
+            text.replace(at, name.size(), value);
+        }
+    };
+    for (const auto& [name, value] : configuration.names) replaceAll(name, value);
+    replaceAll("@PREFIX@", prefix->Path(""));
+    replaceAll("@USER@", ::geteuid() == 0 ? "user root;" : "");
+    std::ofstream(prefix->Path("nginx.conf")) << text;
 }
 
 bool NginxServer::WaitUntilAnswering() {
