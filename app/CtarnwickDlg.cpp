@@ -4,9 +4,9 @@
 #include <FL/Fl_Box.H>
 #include <FL/Fl_PNG_Image.H>
 
-#include <cwchar>
-
 #include "app/FormatByteCount.h"
+#include "app/WindowRules.h"
+#include "app/WindowTexts.h"
 #include "controls/TextProgressCtrl.h"
 #include "platform/Events.h"
 #include "platform/NoticeBox.h"
@@ -14,28 +14,6 @@
 #include "platform/Threads.h"
 #include "platform/WindowThread.h"
 #include "res/Resources.h"
-
-namespace {
-
-constexpr wchar_t kNoticeCaption[] = L"알림";
-constexpr wchar_t kStatusPreparing[] = L"준비중";
-constexpr wchar_t kStatusConnected[] = L"연결 성공";
-constexpr wchar_t kStatusRequestSent[] = L"요청 성공";
-constexpr wchar_t kStatusDownloading[] = L"런쳐 다운로드중";
-constexpr char kByteCountsEmpty[] = "/";
-
-// The message box texts of the failure kinds 0 to 3; other kinds show nothing.
-const wchar_t* ErrorFormat(int32_t kind) {
-    switch (kind) {
-        case KIND_SETUP: return L"error %d: 객체 생성 실패";
-        case KIND_CONNECT: return L"error %d: 연결 실패";
-        case KIND_REQUEST: return L"error %d: 요청 실패";
-        case KIND_RECEIVE: return L"error %d: 수신 실패";
-        default: return nullptr;
-    }
-}
-
-}  // namespace
 
 // The window itself: it only turns the close box, Escape and Enter into one close request.
 class CtarnwickDlg::DialogWindow : public Fl_Double_Window {
@@ -81,6 +59,9 @@ CtarnwickDlg::~CtarnwickDlg() {
 int CtarnwickDlg::DoModal() {
     CreateWindowFromTemplate();
     OnInitDialog();
+    // The template places the window at 0,0 of its owner; without one it goes to the middle
+    // of the screen, where window managers put a new dialog too.
+    window->position((Fl::w() - window->w()) / 2, (Fl::h() - window->h()) / 2);
     window->show();
     while (window->shown()) Fl::wait();
     return 0;
@@ -181,18 +162,17 @@ int32_t CtarnwickDlg::OnRequestSent(CtarnwickDlg* dlg, int32_t) {
 int32_t CtarnwickDlg::OnProgress(CtarnwickDlg* dlg, int32_t, int64_t total) {
     dlg->SetStatusText(kStatusDownloading);
     const int64_t received = dlg->job.receivedBytes;
-    // Without a length (total 0) there is no share to show: the bar stays as it is.
-    if (total != 0) dlg->progressBar->SetPos(static_cast<int32_t>(received * 100 / total));
+    if (const std::optional<int32_t> position = ProgressPosition(received, total)) {
+        dlg->progressBar->SetPos(*position);
+    }
     dlg->PostByteCounts(received, total);
     return 0;
 }
 
 int32_t CtarnwickDlg::OnError(CtarnwickDlg* dlg, int32_t kind, int32_t code) {
-    if (const wchar_t* format = ErrorFormat(kind)) {
-        wchar_t text[128];
-        std::swprintf(text, sizeof text / sizeof text[0], format, code);
+    if (const std::wstring text = ErrorBoxText(kind, code); !text.empty()) {
         platform::ShowNoticeBox(text, kNoticeCaption);
-    } else if (kind == KIND_FINISHED && code == 0) {
+    } else if (IsNormalEnd(kind, code)) {
         platform::PostToWindowThread(&dlg->job, [dlg] { dlg->OnRunFinished(); });
     }
     return 0;

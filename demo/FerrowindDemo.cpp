@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "controls/KoreanFont.h"
+
 namespace {
 
 std::string OwnFolder() {
@@ -44,6 +46,7 @@ void RecordArguments(const std::vector<std::string>& arguments) {
 }
 
 int ShowArguments(const std::vector<std::string>& arguments) {
+    UseKoreanFont();
     Fl_Double_Window window(480, 260, "Ferrowind (데모 런쳐)");
     Fl_Box heading(10, 10, 460, 24, "런쳐가 받은 인수:");
     heading.align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE);

@@ -25,7 +25,8 @@ int32_t ConnectToServer(DownloadJob& job, const std::string& addressText, int32_
     if (job.socket == -1) return platform::GetLastErrorCode();
     platform::SelectNetworkEvents(job.socket, job.networkEvent, kSelectedNetworkEvents);
     const uint32_t address = platform::ParseIPv4Address(addressText);
-    const int32_t result = platform::ConnectSocket(job.socket, address, static_cast<uint16_t>(port));
+    const int32_t result =
+        platform::ConnectSocket(job.socket, address, static_cast<uint16_t>(port));
     if (result == 0 || result == platform::kWsaEWouldBlock) return result;
     CloseSocket(job);
     platform::CloseEvent(job.networkEvent);

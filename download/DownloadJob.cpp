@@ -1,7 +1,8 @@
 #include "download/DownloadJob.h"
 
 #include <atomic>
-#include <cstring>
+#include <optional>
+#include <string>
 
 #include "download/Connection.h"
 #include "download/HttpRequest.h"
@@ -32,7 +33,9 @@ constexpr uint32_t kFirstWaitMs = 1;
 
 std::atomic<uint32_t> silenceLimitForTesting{0};
 
-bool Stopping(const DownloadJob& job) { return job.stopRequested.load(std::memory_order_acquire); }
+bool Stopping(const DownloadJob& job) {
+    return job.stopRequested.load(std::memory_order_acquire);
+}
 
 void Post(const DownloadJob& job, uint32_t message, int32_t wParam, int32_t lParam) {
     platform::PostThreadMessage(job.threadId, message, static_cast<uintptr_t>(wParam), lParam);
@@ -49,10 +52,12 @@ int32_t NegatedStatus(int32_t status) {
     return static_cast<int32_t>(0u - static_cast<uint32_t>(status));
 }
 
-bool AcceptedStatus(int32_t status) { return status == 200 || status == 206 || status == 304; }
+bool AcceptedStatus(int32_t status) {
+    return status == 200 || status == 206 || status == 304;
+}
 
-// Everything one run keeps apart from the record: copies of the settings, the output path's
-// parts, the stage and the wait, and the one receive buffer.
+// Everything one run keeps apart from the record: its copies of the settings, the stage, the
+// current wait, and the one receive buffer that serves the whole run.
 struct Run {
     std::string addressText;
     int32_t port = 0;
@@ -63,7 +68,8 @@ struct Run {
     char buffer[kReceiveBufferSize];
 };
 
-// Set-up steps 1 to 8; false when the run ends here (OnError was called).
+// What comes before the loop: the events, the host's address, the folder, and an output file
+// that is sure to start empty. False when the run ends here.
 bool PrepareRun(DownloadJob& job, Run& run) {
     job.networkEvent = platform::CreateManualResetEvent();
     if (job.networkEvent != -1) job.finishedEvent = platform::CreateManualResetEvent();
@@ -80,8 +86,10 @@ bool PrepareRun(DownloadJob& job, Run& run) {
     run.hostHeader = job.hostHeader;
     const std::string folderName = job.folderName;
 
-    const std::string folderPath = platform::ToNarrow(platform::DocumentsFolder()) + platform::kPathSeparator + folderName;
-    platform::CreateFolder(folderPath);  // an existing folder is fine; a missing one fails the delete
+    const std::string folderPath =
+        platform::ToNarrow(platform::DocumentsFolder()) + platform::kPathSeparator + folderName;
+    platform::CreateFolder(
+        folderPath);  // an existing folder is fine; a missing one fails the delete
 
     const size_t slash = run.requestPath.rfind('/');
     if (slash == std::string::npos) {
@@ -89,7 +97,8 @@ bool PrepareRun(DownloadJob& job, Run& run) {
         return false;
     }
     job.outputPath = folderPath + platform::kPathSeparator + run.requestPath.substr(slash + 1);
-    if (!platform::DeleteFileAt(job.outputPath) && platform::GetLastErrorCode() != platform::kErrorFileNotFound) {
+    if (!platform::DeleteFileAt(job.outputPath) &&
+        platform::GetLastErrorCode() != platform::kErrorFileNotFound) {
         ReportError(job, KIND_SETUP, platform::GetLastErrorCode());
         return false;
     }
@@ -104,7 +113,8 @@ void OnSilence(DownloadJob& job, Run& run) {
     run.stage = STAGE_CONNECTING;
     run.timeoutMs = SilenceLimitMs();
     const int32_t result = ConnectToServer(job, run.addressText, run.port);
-    if (result != 0 && result != platform::kWsaEWouldBlock) Post(job, TM_JOB_FAILED, KIND_CONNECT, result);
+    if (result != 0 && result != platform::kWsaEWouldBlock)
+        Post(job, TM_JOB_FAILED, KIND_CONNECT, result);
 }
 
 // One FD_READ: a read, the status test, the append and its reports. False when the FD_WRITE
@@ -160,7 +170,8 @@ bool OnMessages(DownloadJob& job, Run& run) {
                 return true;
             }
             case TM_CONNECTED:
-                if (job.OnConnected) job.OnConnected(job.owner, static_cast<int32_t>(message.lParam));
+                if (job.OnConnected)
+                    job.OnConnected(job.owner, static_cast<int32_t>(message.lParam));
                 Post(job, TM_SEND_REQUEST, 0, 0);
                 run.stage = STAGE_CONNECTED;
                 break;

@@ -4,12 +4,15 @@
 
 namespace {
 
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char FoldAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Names match when they are equal after folding A-Z to a-z; every other byte must be equal.
 bool NamesMatch(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return FoldAscii(x) == FoldAscii(y);
+           });
 }
 
 void SetEntry(CHttpParamMessage::Entries& entries, std::string_view name, std::string_view value) {
@@ -29,9 +32,13 @@ std::string_view TrimSet(std::string_view text, std::string_view set) {
     return text.substr(first, last - first + 1);
 }
 
-std::string_view TrimSpaces(std::string_view text) { return TrimSet(text, " "); }
+std::string_view TrimSpaces(std::string_view text) {
+    return TrimSet(text, " ");
+}
 // Line ends, tabs and spaces: what surrounds a token or a field value.
-std::string_view TrimBlank(std::string_view text) { return TrimSet(text, "\r\n\t "); }
+std::string_view TrimBlank(std::string_view text) {
+    return TrimSet(text, "\r\n\t ");
+}
 
 // The pieces of text between runs of separator bytes; runs at either end give no piece.
 template <typename Visit>
@@ -101,7 +108,8 @@ void CHttpParamMessage::ParseStartLine(std::string_view head) {
     const size_t lineEnd = head.find("\r\n");
     if (lineEnd == std::string_view::npos) return;
     std::vector<std::string_view> tokens;
-    ForEachPiece(head.substr(0, lineEnd), " \t", [&](std::string_view token) { tokens.push_back(token); });
+    ForEachPiece(head.substr(0, lineEnd), " \t",
+                 [&](std::string_view token) { tokens.push_back(token); });
     if (tokens.size() < 3) return;
 
     SetField("METHOD", TrimBlank(tokens[0]));

@@ -10,7 +10,7 @@
 #include <vector>
 
 class CHttpParamMessage {
-public:
+  public:
     using Entries = std::vector<std::pair<std::string, std::string>>;
 
     CHttpParamMessage() = default;
@@ -37,7 +37,7 @@ public:
     const Entries& Params() const { return params; }
     const std::string& Body() const { return body; }
 
-private:
+  private:
     void ParseStartLine(std::string_view head);
     void ParseQuery(std::string_view query);
 

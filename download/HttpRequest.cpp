@@ -8,11 +8,12 @@ namespace {
 
 // How long the rest of a request that the socket took only in part may wait for room.
 constexpr uint32_t kRestOfRequestWaitMs = 10000;
-constexpr int32_t kWsaETimedOut = 10060;
 
 bool KeptAsIs(unsigned char c) {
-    const bool letterOrDigit = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-    return letterOrDigit || c == '.' || c == '/' || c == '-' || c == '_' || c == ':' || c == '(' || c == ')';
+    const bool letterOrDigit =
+        (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    return letterOrDigit || c == '.' || c == '/' || c == '-' || c == '_' || c == ':' || c == '(' ||
+           c == ')';
 }
 
 // The whole text: the first send as the caller's attempt, the rest after waiting for room, so
@@ -22,8 +23,8 @@ int32_t SendWholly(int socket, const std::string& text) {
     int32_t result = platform::SendOnSocket(socket, text.data(), text.size(), &done);
     while (result == 0 && done < text.size()) {
         if (!platform::WaitUntilWritable(socket, kRestOfRequestWaitMs)) {
-            platform::SetLastErrorCode(kWsaETimedOut);
-            return kWsaETimedOut;
+            platform::SetLastErrorCode(platform::kWsaETimedOut);
+            return platform::kWsaETimedOut;
         }
         size_t sent = 0;
         result = platform::SendOnSocket(socket, text.data() + done, text.size() - done, &sent);
@@ -59,7 +60,8 @@ int32_t SendRequest(DownloadJob& job, const std::string& path, const std::string
     request.SetField("VERSION", "HTTP/1.1");
     request.SetField("Accept", "text/html, application/xhtml+xml, */*");
     request.SetField("Accept-Language", "ko-KR");
-    request.SetField("User-Agent", "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.1; WOW64; Trident/6.0)");
+    request.SetField("User-Agent",
+                     "Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.1; WOW64; Trident/6.0)");
     request.SetField("Accept-Encoding", "gzip, deflate");
     request.SetField("Host", host);
     request.SetField("Connection", "Close");

@@ -51,8 +51,8 @@ void ParseHead(DownloadJob& job, int32_t headEnd) {
 }
 
 int32_t ReceiveHead(DownloadJob& job, char* buffer, int32_t& count) {
-    const int32_t read = platform::ReceiveFromSocket(job.socket, job.headerBuffer + job.headerLength,
-                                                     kHeaderReadLimit - job.headerLength);
+    const int32_t read = platform::ReceiveFromSocket(
+        job.socket, job.headerBuffer + job.headerLength, kHeaderReadLimit - job.headerLength);
     if (read < 0) return -1;
     const int32_t gathered = job.headerLength + read;
     const int32_t blank = FindBlankLine(job.headerBuffer, gathered);

@@ -8,7 +8,7 @@
 namespace platform::detail {
 
 class Deadline {
-public:
+  public:
     // infiniteMs: the value of timeoutMs that means "no limit".
     Deadline(uint32_t timeoutMs, uint32_t infiniteMs)
         : infinite(timeoutMs == infiniteMs),
@@ -18,12 +18,13 @@ public:
     int PollTimeout() const {
         if (infinite) return -1;
         const auto left =
-            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now()).count();
+            std::chrono::ceil<std::chrono::milliseconds>(end - std::chrono::steady_clock::now())
+                .count();
         if (left <= 0) return 0;
         return left > INT_MAX ? INT_MAX : static_cast<int>(left);
     }
 
-private:
+  private:
     bool infinite;
     std::chrono::steady_clock::time_point end;
 };

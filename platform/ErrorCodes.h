@@ -13,10 +13,14 @@ namespace platform {
 // Values the program names itself.
 inline constexpr int32_t kErrorFileNotFound = 2;
 inline constexpr int32_t kErrorPathNotFound = 3;
+inline constexpr int32_t kErrorInvalidHandle = 6;
+inline constexpr int32_t kErrorNotEnoughMemory = 8;
 inline constexpr int32_t kErrorInvalidData = 13;
+inline constexpr int32_t kErrorInvalidThreadId = 1444;
 inline constexpr int32_t kErrorTimeout = 1460;
 inline constexpr int32_t kWsaEWouldBlock = 10035;
 inline constexpr int32_t kWsaEMsgSize = 10040;
+inline constexpr int32_t kWsaETimedOut = 10060;
 
 // Socket calls and file calls give some errno values different meanings (EACCES, EINVAL, EMFILE).
 enum class ErrorDomain { kFile, kSocket };

@@ -43,7 +43,7 @@ int CreateManualResetEvent() {
 bool SetEventSignal(int event) {
     const uint64_t one = 1;
     if (event < 0 || ::write(event, &one, sizeof one) != sizeof one) {
-        SetLastErrorCode(6);  // ERROR_INVALID_HANDLE
+        SetLastErrorCode(kErrorInvalidHandle);
         return false;
     }
     NoteSet(event, true);
@@ -52,7 +52,7 @@ bool SetEventSignal(int event) {
 
 bool ResetEventSignal(int event) {
     if (event < 0) {
-        SetLastErrorCode(6);
+        SetLastErrorCode(kErrorInvalidHandle);
         return false;
     }
     NoteSet(event, false);
@@ -67,7 +67,7 @@ bool ResetEventSignal(int event) {
 
 int32_t WaitForEvent(int event, uint32_t timeoutMs) {
     if (event < 0) {
-        SetLastErrorCode(6);
+        SetLastErrorCode(kErrorInvalidHandle);
         return kWaitFailed;
     }
     const detail::Deadline deadline(timeoutMs, kInfinite);
@@ -81,7 +81,7 @@ int32_t WaitForEvent(int event, uint32_t timeoutMs) {
         if (n == 0) return kWaitTimeout;
         if (errno != EINTR) break;
     }
-    SetLastErrorCode(6);
+    SetLastErrorCode(kErrorInvalidHandle);
     return kWaitFailed;
 }
 

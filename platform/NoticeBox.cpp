@@ -39,7 +39,10 @@ public:
         int textHeight = 0;
         fl_measure(text.c_str(), textWidth, textHeight, 0);
         textWidth = std::max(textWidth, kMinTextWidth);
-        size(textWidth + 2 * kMargin, textHeight + 3 * kMargin + kButtonHeight);
+        // No owner: in the middle of the screen, as a box of the system's own.
+        const int width = textWidth + 2 * kMargin;
+        const int height = textHeight + 3 * kMargin + kButtonHeight;
+        resize((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height);
 
         message = new Fl_Box(kMargin, kMargin, textWidth, textHeight);
         message->copy_label(text.c_str());

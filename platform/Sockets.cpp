@@ -77,6 +77,10 @@ short PollEventsFor(const SelectedSocket& s) {
 // Moves armed events that revents shows into pending, disarming them. True when any did.
 bool RecordNetworkEvents(SelectedSocket& s, short revents) {
     const uint32_t before = s.pending;
+    if (revents & POLLNVAL) {
+        s.armed = 0;  // no longer a descriptor: nothing can come of it
+        return false;
+    }
     const bool failed = (revents & (POLLERR | POLLHUP)) != 0;
     if (s.connecting) {
         if (!(revents & POLLOUT) && !failed) return false;
@@ -113,7 +117,9 @@ bool RecordNetworkEvents(SelectedSocket& s, short revents) {
     return s.pending != before;
 }
 
-int32_t SocketError(int error) { return SetLastErrorFromErrno(error, ErrorDomain::kSocket); }
+int32_t SocketError(int error) {
+    return SetLastErrorFromErrno(error, ErrorDomain::kSocket);
+}
 
 }  // namespace
 
@@ -156,7 +162,9 @@ bool SelectNetworkEvents(int socket, int event, uint32_t events) {
     return true;
 }
 
-uint32_t ParseIPv4Address(const std::string& text) { return ::inet_addr(text.c_str()); }
+uint32_t ParseIPv4Address(const std::string& text) {
+    return ::inet_addr(text.c_str());
+}
 
 std::optional<std::string> ResolveIPv4Host(const std::string& name) {
     addrinfo hints{};
@@ -178,7 +186,8 @@ int32_t ConnectSocket(int socket, uint32_t address, uint16_t port) {
     target.sin_family = AF_INET;
     target.sin_addr.s_addr = address;
     target.sin_port = htons(port);
-    const bool madeAtOnce = ::connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
+    const bool madeAtOnce =
+        ::connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof target) == 0;
     const int error = errno;
     if (!madeAtOnce && error != EINPROGRESS) return SocketError(error);
     // A connection made at once is reported like one that completes later: FD_CONNECT and
@@ -283,7 +292,7 @@ int32_t WaitForEventOrMessage(int event, uint32_t timeoutMs) {
         }
         if (n == 0) return kWaitTimeout;
         if (fds[0].revents & POLLNVAL) {
-            SetLastErrorCode(6);  // ERROR_INVALID_HANDLE
+            SetLastErrorCode(kErrorInvalidHandle);
             return kWaitFailed;
         }
         if (fds[0].revents & POLLIN) return kWaitEvent;

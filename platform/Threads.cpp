@@ -23,7 +23,7 @@ namespace {
 // One thread's queue. `readiness` is an eventfd that holds a count while messages wait, so
 // a poll can wait for the queue together with other descriptors.
 class Queue {
-public:
+  public:
     Queue() : readiness(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
     ~Queue() {
         if (readiness >= 0) ::close(readiness);
@@ -55,7 +55,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::mutex mutex;
     std::deque<ThreadMessage> messages;
     int readiness;
@@ -148,13 +148,15 @@ bool CreateThread(ThreadEntry entry, void* argument, uint32_t* threadId) {
     if (error != 0) {
         delete start;
         UnregisterQueue(id);
-        SetLastErrorCode(error == EAGAIN ? 8 : 1);  // 8: not enough memory (for a thread)
+        SetLastErrorCode(error == EAGAIN ? kErrorNotEnoughMemory : 1);
         return false;
     }
     return true;
 }
 
-uint32_t GetCurrentThreadId() { return Current().id; }
+uint32_t GetCurrentThreadId() {
+    return Current().id;
+}
 
 bool PostThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, intptr_t lParam) {
     std::shared_ptr<Queue> queue;
@@ -164,7 +166,7 @@ bool PostThreadMessage(uint32_t threadId, uint32_t message, uintptr_t wParam, in
         if (found != Registry().end()) queue = found->second;
     }
     if (!queue) {
-        SetLastErrorCode(1444);  // ERROR_INVALID_THREAD_ID
+        SetLastErrorCode(kErrorInvalidThreadId);
         return false;
     }
     queue->Post({message, wParam, lParam});
@@ -183,11 +185,13 @@ bool WaitForThreadEnd(uint32_t threadId, uint32_t timeoutMs) {
         threadEnded.wait(lock, [&] { return !running(); });
         return true;
     }
-    return threadEnded.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return !running(); });
+    return threadEnded.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                [&] { return !running(); });
 }
 
 void SleepMilliseconds(uint32_t milliseconds) {
-    timespec left{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+    timespec left{static_cast<time_t>(milliseconds / 1000),
+                  static_cast<long>(milliseconds % 1000) * 1000000L};
     while (::nanosleep(&left, &left) != 0 && errno == EINTR) {
     }
 }

@@ -39,7 +39,9 @@ void DownloadRun::Start(uint16_t port) {
 
 bool DownloadRun::WaitForEnd(uint32_t timeoutMs) {
     if (!WaitForDownloadEnd(job, timeoutMs)) return false;
-    elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+    elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - started)
+                    .count();
     return true;
 }
 
@@ -53,7 +55,9 @@ std::vector<std::string> DownloadRun::Trace() const {
     return trace;
 }
 
-std::string DownloadRun::OutputPath() const { return Documents() + "/" + job.folderName + "/quarvex.cab"; }
+std::string DownloadRun::OutputPath() const {
+    return Documents() + "/" + job.folderName + "/quarvex.cab";
+}
 
 std::string DownloadRun::FileContent() const {
     std::ifstream in(OutputPath(), std::ios::binary);
@@ -89,7 +93,8 @@ int32_t DownloadRun::OnProgress(CtarnwickDlg* owner, int32_t written, int64_t to
 int32_t DownloadRun::OnCompleted(CtarnwickDlg* owner, int32_t code) {
     DownloadRun& run = Of(owner);
     // The completion step reads the whole file; it must be there by now.
-    run.Note("completed " + std::to_string(code) + " file=" + std::to_string(run.FileContent().size()));
+    run.Note("completed " + std::to_string(code) +
+             " file=" + std::to_string(run.FileContent().size()));
     return 0;
 }
 

@@ -16,7 +16,7 @@
 #include "support/ScratchFolder.h"
 
 class DownloadRun {
-public:
+  public:
     DownloadRun();
     ~DownloadRun();
 
@@ -41,7 +41,7 @@ public:
     int callsAfterStop() const { return lateCalls.load(); }
     void MarkStopAsked() { stopAsked = true; }
 
-private:
+  private:
     static DownloadRun& Of(CtarnwickDlg* owner) { return *reinterpret_cast<DownloadRun*>(owner); }
     static int32_t OnConnected(CtarnwickDlg* owner, int32_t code);
     static int32_t OnRequestSent(CtarnwickDlg* owner, int32_t result);

@@ -2,19 +2,25 @@
 // request on the wire, and each way a run can end.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <time.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "download/Connection.h"
 #include "download/DownloadRunHarness.h"
+#include "download/HttpRequest.h"
 #include "download/SilenceLimit.h"
 #include "platform/Events.h"
 #include "platform/Sockets.h"
 #include "platform/Threads.h"
+#include "support/NginxServer.h"
 #include "support/ScriptedHttpServer.h"
 
 namespace {
@@ -37,12 +43,13 @@ const std::string kExpectedRequest =
 
 std::string Bytes(size_t count, int seed = 1) {
     std::string bytes(count, '\0');
-    for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<char>((i * 31 + seed * 7 + i / 97) & 0xFF);
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = static_cast<char>((i * 31 + seed * 7 + i / 97) & 0xFF);
     return bytes;
 }
 
 class SilenceLimitGuard {
-public:
+  public:
     explicit SilenceLimitGuard(uint32_t ms) { SetSilenceLimitForTesting(ms); }
     ~SilenceLimitGuard() { SetSilenceLimitForTesting(0); }
 };
@@ -54,7 +61,9 @@ struct RunCase {
     std::string file;  // the output file afterwards
 };
 
-void PrintTo(const RunCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RunCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::string kMissing = "<missing>";  // no piece was appended, so there is no file
 
@@ -73,15 +82,25 @@ std::vector<RunCase> RunCases() {
           "completed 0 file=30", "error 9 0"},
          kBody},
         {"BodyInTheSameReadAsTheBlankLine",
-         Script().ReadRequest().Send(ok10 + kBody.substr(0, 12)).Pause(kPieceGapMs).Send(kBody.substr(12)),
-         {"connected 0", "sent 0", "progress 12 30", "progress 18 30", "completed 0 file=30", "error 9 0"},
+         Script()
+             .ReadRequest()
+             .Send(ok10 + kBody.substr(0, 12))
+             .Pause(kPieceGapMs)
+             .Send(kBody.substr(12)),
+         {"connected 0", "sent 0", "progress 12 30", "progress 18 30", "completed 0 file=30",
+          "error 9 0"},
          kBody},
         {"BlankLineSplitAcrossReads",
-         Script().ReadRequest().Send(ok10.substr(0, ok10.size() - 2)).Pause(kPieceGapMs).Send("\r\n" + kBody),
+         Script()
+             .ReadRequest()
+             .Send(ok10.substr(0, ok10.size() - 2))
+             .Pause(kPieceGapMs)
+             .Send("\r\n" + kBody),
          {"connected 0", "sent 0", "progress 30 30", "completed 0 file=30", "error 9 0"},
          kBody},
         {"PartialContentIsAccepted",
-         Script().ReadRequest().Send(Head("HTTP/1.1 206 Partial Content", "Content-Length: 30\r\n") + kBody),
+         Script().ReadRequest().Send(
+             Head("HTTP/1.1 206 Partial Content", "Content-Length: 30\r\n") + kBody),
          {"connected 0", "sent 0", "progress 30 30", "completed 0 file=30", "error 9 0"},
          kBody},
         {"NotFoundEndsTheRunWithTheNegatedStatus",
@@ -114,7 +133,10 @@ std::vector<RunCase> RunCases() {
          kMissing},
         {"TotalAbove4GiBIsComparedOnAll64Bits",
          // 4294967326 is 30 in its low 32 bits: a narrower comparison would complete here.
-         Script().ReadRequest().Send(Head("HTTP/1.1 200 OK", "Content-Length: 4294967326\r\n") + kBody).Hold(),
+         Script()
+             .ReadRequest()
+             .Send(Head("HTTP/1.1 200 OK", "Content-Length: 4294967326\r\n") + kBody)
+             .Hold(),
          {"connected 0", "sent 0", "progress 30 4294967326", "error 3 1460"},
          kBody},
         {"StatusLineWithoutReasonPhraseIsRejected",
@@ -138,7 +160,8 @@ TEST_P(DownloadRunCase, SlotsFileAndRequest) {
     DownloadRun run;
     ASSERT_TRUE(run.RunToEnd(server.Port()));
     EXPECT_EQ(run.Trace(), c.trace);
-    EXPECT_TRUE(run.FileContent() == c.file) << "file holds " << run.FileContent().size() << " bytes";
+    EXPECT_TRUE(run.FileContent() == c.file)
+        << "file holds " << run.FileContent().size() << " bytes";
     EXPECT_EQ(server.Request(0), kExpectedRequest);
     EXPECT_EQ(server.ConnectionCount(), 1u);
     EXPECT_EQ(platform::WaitForEvent(run.job.finishedEvent, 0), platform::kWaitEvent);
@@ -147,11 +170,14 @@ TEST_P(DownloadRunCase, SlotsFileAndRequest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, DownloadRunCase, testing::ValuesIn(RunCases()),
-                         [](const testing::TestParamInfo<RunCase>& info) { return info.param.name; });
+                         [](const testing::TestParamInfo<RunCase>& info) {
+                             return info.param.name;
+                         });
 
 TEST(DownloadRun, OverlongHeadEndsAtOnceWithMessageSize) {
     // The real silence limit: the run must end on the full head, not 10 s later.
-    ScriptedHttpServer server({Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nX: " + std::string(9000, 'a')).Hold()});
+    ScriptedHttpServer server(
+        {Script().ReadRequest().Send("HTTP/1.1 200 OK\r\nX: " + std::string(9000, 'a')).Hold()});
     DownloadRun run;
     ASSERT_TRUE(run.RunToEnd(server.Port()));
     EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 0", "error 3 10040"}));
@@ -219,18 +245,32 @@ TEST(DownloadRun, OldOutputFileIsDeletedBeforeTheConnection) {
     EXPECT_EQ(run.FileContent(), "<missing>");
 }
 
+TEST(DownloadRun, FailedAppendIsAReceiveFailureWithTheFileError) {
+    // A folder where the output file should be: every open for writing is refused.
+    ScriptedHttpServer server({Script().ReadRequest().Send(HttpResponse(200, kBody)).Hold()});
+    DownloadRun run;
+    run.onConnectedHook = [](DownloadJob& job) {
+        std::filesystem::create_directory(job.outputPath);
+    };
+    ASSERT_TRUE(run.RunToEnd(server.Port()));
+    EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 0", "error 3 5"}));
+    EXPECT_EQ(run.job.receivedBytes, 0);
+}
+
 TEST(DownloadRun, SecondWritableEventSendsTheWholeRequestAgain) {
     // OnConnected stuffs the socket until it takes nothing more, so the request's send would
     // block; once the peer reads, FD_WRITE comes again and the request goes out in full.
     SilenceLimitGuard silence(3000);
-    ScriptedHttpServer server({Script().Pause(600).ReadRequest().Send(HttpResponse(200, kBody))}, 4096);
+    ScriptedHttpServer server({Script().Pause(600).ReadRequest().Send(HttpResponse(200, kBody))},
+                              4096);
     DownloadRun run;
     static size_t stuffed;
     stuffed = 0;
     run.onConnectedHook = [](DownloadJob& job) {
         const std::string filler(65536, 'f');
         size_t sent = 0;
-        while (platform::SendOnSocket(job.socket, filler.data(), filler.size(), &sent) == 0) stuffed += sent;
+        while (platform::SendOnSocket(job.socket, filler.data(), filler.size(), &sent) == 0)
+            stuffed += sent;
     };
     ASSERT_TRUE(run.RunToEnd(server.Port()));
     EXPECT_EQ(run.Trace(), (Trace{"connected 0", "sent 10035", "sent 0", "progress 30 30",
@@ -259,7 +299,9 @@ TEST(DownloadRun, StopWhileWaitingEndsPromptlyWithoutSlots) {
 
 TEST(DownloadRun, StopDuringTheBodyCallsNoFurtherSlot) {
     const std::string body = Bytes(4000);
-    ScriptedHttpServer server({Script().ReadRequest().Send(Head("HTTP/1.1 200 OK", "Content-Length: 4000\r\n"))
+    ScriptedHttpServer server({Script()
+                                   .ReadRequest()
+                                   .Send(Head("HTTP/1.1 200 OK", "Content-Length: 4000\r\n"))
                                    .SendInPieces(body, 100, 30)});
     DownloadRun run;
     run.Start(server.Port());
@@ -282,8 +324,11 @@ double ProcessCpuSeconds() {
 TEST(DownloadRun, EarlyCloseWaitsTheRealTenSecondsIdle) {
     // The peer closes after part of the body. The worker must then sit quietly until its
     // 10000 ms silence limit: no wake-up per poll, so the process uses next to no CPU.
-    ScriptedHttpServer server({Script().ReadRequest().Send(Head("HTTP/1.1 200 OK", "Content-Length: 30\r\n") +
-                                                           kBody.substr(0, 20)).Close()});
+    ScriptedHttpServer server(
+        {Script()
+             .ReadRequest()
+             .Send(Head("HTTP/1.1 200 OK", "Content-Length: 30\r\n") + kBody.substr(0, 20))
+             .Close()});
     DownloadRun run;
     const double cpuBefore = ProcessCpuSeconds();
     ASSERT_TRUE(run.RunToEnd(server.Port(), 30000));
@@ -292,6 +337,85 @@ TEST(DownloadRun, EarlyCloseWaitsTheRealTenSecondsIdle) {
     EXPECT_GE(run.ElapsedMs(), 10000);
     EXPECT_LT(run.ElapsedMs(), 12000);
     EXPECT_LT(cpuUsed, 0.5) << "the worker spun while it should have waited";
+    std::printf("silent run: %.3f s of CPU over %lld ms\n", cpuUsed,
+                static_cast<long long>(run.ElapsedMs()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DownloadRun, NginxServesSeveralMegabytesByteForByte) {
+    if (!NginxServer::Available()) GTEST_SKIP() << "no /usr/sbin/nginx on this machine";
+    ScratchFolder www;
+    std::filesystem::create_directories(www.Path("download/quarvex"));
+    const std::string content = Bytes(5 * 1024 * 1024 + 123, 5);
+    std::ofstream(www.Path("download/quarvex/quarvex.cab"), std::ios::binary) << content;
+    NginxServer nginx(www.Path(""));
+    ASSERT_TRUE(nginx.Started()) << nginx.ErrorLog();
+
+    DownloadRun run;
+    ASSERT_TRUE(run.RunToEnd(nginx.Port()));
+    const Trace trace = run.Trace();
+    ASSERT_GE(trace.size(), 5u);
+    EXPECT_EQ(trace[0], "connected 0");
+    EXPECT_EQ(trace[1], "sent 0");
+    int64_t progressed = 0;
+    for (size_t i = 2; i + 2 < trace.size(); ++i) {
+        int written = 0;
+        long long total = 0;
+        ASSERT_EQ(std::sscanf(trace[i].c_str(), "progress %d %lld", &written, &total), 2)
+            << trace[i];
+        EXPECT_GE(written, 1);
+        EXPECT_LE(written, 8192);
+        EXPECT_EQ(total, static_cast<long long>(content.size()));
+        progressed += written;
+    }
+    EXPECT_EQ(progressed, static_cast<int64_t>(content.size()));
+    EXPECT_EQ(trace[trace.size() - 2], "completed 0 file=" + std::to_string(content.size()));
+    EXPECT_EQ(trace.back(), "error 9 0");
+    EXPECT_TRUE(run.FileContent() == content);
+    EXPECT_EQ(run.job.receivedBytes, static_cast<int64_t>(content.size()));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(SendRequest, ARequestTheSocketTakesOnlyInPartIsSentToItsEnd) {
+    int fds[2];
+    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    const int event = platform::CreateManualResetEvent();
+    ASSERT_TRUE(
+        platform::SelectNetworkEvents(fds[0], event, platform::FD_READ | platform::FD_WRITE));
+    DownloadJob job;
+    InitDownloadJob(job);
+    job.socket = fds[0];
+    // A path far larger than the socket's buffer: the first send takes only part of it.
+    const std::string path = "/" + std::string(4 * 1024 * 1024, 'q');
+    std::string received;
+    std::thread peer([&] {
+        platform::SleepMilliseconds(100);  // let the sender meet a full buffer first
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fds[1], buffer, sizeof buffer);
+            if (n <= 0) break;
+            received.append(buffer, static_cast<size_t>(n));
+        }
+    });
+    EXPECT_EQ(SendRequest(job, path, "h"), 0);
+    platform::CloseSocketHandle(fds[0]);
+    peer.join();
+    ::close(fds[1]);
+    platform::CloseEvent(event);
+    ASSERT_GT(received.size(), path.size());
+    EXPECT_EQ(received.compare(0, 4 + path.size(), "GET " + path), 0);
+    EXPECT_EQ(received.find("GET ", 1), std::string::npos) << "the request went out once";
+    EXPECT_EQ(received.substr(received.size() - 4), "\r\n\r\n");
+    EXPECT_EQ(received.size(), path.size() + kExpectedRequest.size() -
+                                   std::string("/download/quarvex/quarvex.cab").size() -
+                                   std::string("127.0.0.1").size() + 1);
+    FreeDownloadJob(job);
 }
 
 }  // namespace

@@ -54,7 +54,8 @@ TEST(ScriptedHttpServer, PlaysItsScriptAndRecordsTheRequestBytes) {
 }
 
 TEST(ScriptedHttpServer, TheLastScriptServesFurtherConnections) {
-    ScriptedHttpServer server({Script().ReadRequest().Send("first"), Script().ReadRequest().Send("again")});
+    ScriptedHttpServer server(
+        {Script().ReadRequest().Send("first"), Script().ReadRequest().Send("again")});
     ASSERT_TRUE(server.Started());
     EXPECT_EQ(Exchange(server.Port(), "A\r\n\r\n"), "first");
     EXPECT_EQ(Exchange(server.Port(), "B\r\n\r\n"), "again");

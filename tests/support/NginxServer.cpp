@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kStartAttempts = 3;
 constexpr auto kStartTimeLimit = std::chrono::seconds(10);
+constexpr auto kFixedPortWait = std::chrono::seconds(120);
 
 // A loopback port nothing listens on right now (the kernel's choice of an ephemeral port).
 uint16_t FreeLoopbackPort() {
@@ -65,13 +66,41 @@ NginxServer::NginxServer(const std::string& root, const std::string& serverDirec
 NginxServer::NginxServer(const NginxConfiguration& configuration)
     : prefix(std::make_unique<ScratchFolder>()), port(configuration.port) {
     if (!Available()) return;
+    // A fixed port may be held by another test run on this machine: nginx then fails to
+    // listen, and the test would talk to that other server. Wait for the port, and count the
+    // start only when our own nginx still runs once the port answers.
     WriteConfiguration(configuration);
-    Launch();
+    const auto deadline = std::chrono::steady_clock::now() + kFixedPortWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (Answers(port)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        std::ofstream(prefix->Path("error.log"), std::ios::trunc);  // a fresh log per attempt
+        if (Launch() && StillRunningAfter(std::chrono::milliseconds(300))) return;
+        Stop();
+    }
+    std::ofstream(prefix->Path("error.log"), std::ios::app)
+        << "port " << port << " stayed taken by another server\n";
 }
 
-NginxServer::~NginxServer() { Stop(); }
+bool NginxServer::StillRunningAfter(std::chrono::milliseconds pause) {
+    std::this_thread::sleep_for(pause);
+    // nginx tries to listen a few times before it gives up, and says so at the first failure.
+    if (ErrorLog().find("Address already in use") != std::string::npos) return false;
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) != pid) return true;
+    pid = -1;
+    return false;
+}
 
-bool NginxServer::Available() { return ::access(kNginx, X_OK) == 0; }
+NginxServer::~NginxServer() {
+    Stop();
+}
+
+bool NginxServer::Available() {
+    return ::access(kNginx, X_OK) == 0;
+}
 
 std::string NginxServer::ErrorLog() const {
     std::ifstream in(prefix->Path("error.log"));

@@ -12,6 +12,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -30,7 +31,7 @@ struct NginxConfiguration {
 };
 
 class NginxServer {
-public:
+  public:
     // root: the folder served. serverDirectives: more lines for the server block, e.g.
     // "limit_rate 100k;" or a location block.
     explicit NginxServer(const std::string& root, const std::string& serverDirectives = "");
@@ -46,11 +47,12 @@ public:
 
     static bool Available();
 
-private:
+  private:
     bool StartOnFreePort(const std::string& root, const std::string& serverDirectives);
     void WriteConfiguration(const std::string& root, const std::string& serverDirectives) const;
     void WriteConfiguration(const NginxConfiguration& configuration) const;
     bool Launch();
+    bool StillRunningAfter(std::chrono::milliseconds pause);
     bool WaitUntilAnswering();
     void Stop();
 

@@ -7,8 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 
 namespace {
@@ -17,17 +17,28 @@ constexpr int kPollSliceMs = 50;
 
 const char* ReasonPhrase(int status) {
     switch (status) {
-        case 200: return "OK";
-        case 206: return "Partial Content";
-        case 301: return "Moved Permanently";
-        case 302: return "Found";
-        case 304: return "Not Modified";
-        case 400: return "Bad Request";
-        case 403: return "Forbidden";
-        case 404: return "Not Found";
-        case 500: return "Internal Server Error";
-        case 503: return "Service Unavailable";
-        default: return "Status";
+        case 200:
+            return "OK";
+        case 206:
+            return "Partial Content";
+        case 301:
+            return "Moved Permanently";
+        case 302:
+            return "Found";
+        case 304:
+            return "Not Modified";
+        case 400:
+            return "Bad Request";
+        case 403:
+            return "Forbidden";
+        case 404:
+            return "Not Found";
+        case 500:
+            return "Internal Server Error";
+        case 503:
+            return "Service Unavailable";
+        default:
+            return "Status";
     }
 }
 
@@ -88,7 +99,8 @@ ScriptedHttpServer::ScriptedHttpServer(std::vector<Script> scripts, int receiveB
     listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (stopSignal < 0 || listener < 0) return;
     if (receiveBufferBytes > 0) {
-        ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof receiveBufferBytes);
+        ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes,
+                     sizeof receiveBufferBytes);
     }
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -166,7 +178,8 @@ void ScriptedHttpServer::Serve(size_t index, const Script& script) {
     bool open = true;
     for (const Script::Step& step : script.Steps()) {
         if (!RunStep(fd, index, step, requestStart)) {
-            open = step.kind != Script::Step::Kind::kClose && step.kind != Script::Step::Kind::kReset;
+            open =
+                step.kind != Script::Step::Kind::kClose && step.kind != Script::Step::Kind::kReset;
             break;
         }
     }
@@ -202,7 +215,8 @@ bool ScriptedHttpServer::RunStep(int fd, size_t index, const Script::Step& step,
         case Kind::kSend:
             return SendAll(fd, step.bytes);
         case Kind::kPause: {
-            const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(step.milliseconds);
+            const auto until =
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(step.milliseconds);
             while (!Stopping() && std::chrono::steady_clock::now() < until) {
                 ::poll(nullptr, 0, std::min<int>(kPollSliceMs, step.milliseconds));
             }
@@ -245,7 +259,8 @@ bool ScriptedHttpServer::SendAll(int fd, const std::string& bytes) {
     while (done < bytes.size()) {
         if (Stopping()) return false;
         if (!WaitFor(fd, POLLOUT, kPollSliceMs)) continue;
-        const ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+        const ssize_t n =
+            ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (n < 0) {
             if (errno == EAGAIN || errno == EINTR) continue;
             return false;

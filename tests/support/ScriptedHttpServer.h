@@ -25,7 +25,7 @@
 // The steps of one connection, run in order. When the last step has run the server closes the
 // connection gracefully, unless a step closed or reset it already.
 class Script {
-public:
+  public:
     struct Step {
         enum class Kind {
             kReadRequest,  // read until the request head's blank line has arrived
@@ -52,7 +52,7 @@ public:
 
     const std::vector<Step>& Steps() const { return steps; }
 
-private:
+  private:
     std::vector<Step> steps;
 };
 
@@ -62,7 +62,7 @@ std::string HttpResponse(int status, const std::string& body, bool withContentLe
                          const std::string& extraHeaders = "");
 
 class ScriptedHttpServer {
-public:
+  public:
     // One script per accepted connection, in order of arrival; once the list is used up the
     // last script serves every further connection. receiveBufferBytes > 0 shrinks the socket
     // receive buffer of every accepted connection (to make a client's send block early).
@@ -80,7 +80,7 @@ public:
     // Waits until connection index has run its whole script and is closed. False on time-out.
     bool WaitForConnectionEnd(size_t index, int timeoutMs) const;
 
-private:
+  private:
     struct Connection {
         int fd = -1;
         std::string received;
