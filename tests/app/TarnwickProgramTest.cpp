@@ -3,72 +3,20 @@
 // A screenshot of the window taken mid-download is checked for the status text and the bar,
 // and kept in the build tree (screenshots/main-window.png).
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <random>
 #include <thread>
 
 #include "BootstrapFixture.h"
 #include "controls/KoreanFont.h"
 #include "res/Resources.h"
+#include "support/ChildProcess.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string CommandOutput(const std::string& command) {
-    std::string output;
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-    if (!pipe) return output;
-    std::array<char, 4096> buffer;
-    for (size_t n; (n = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) > 0;) {
-        output.append(buffer.data(), n);
-    }
-    return output;
-}
-
-// The program as a child of the test; killed if the test ends while it still runs.
-class ProgramRun {
-public:
-    explicit ProgramRun(const std::string& program) {
-        pid = ::fork();
-        if (pid == 0) {
-            ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-    }
-    ~ProgramRun() {
-        if (pid > 0 && !exited) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    }
-    // The exit status once the program has ended, or -1 after the limit.
-    int WaitForExit(std::chrono::seconds limit) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                exited = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-    bool Running() { return !exited && ::waitpid(pid, nullptr, WNOHANG) == 0; }
-
-private:
-    pid_t pid = -1;
-    bool exited = false;
-};
 
 struct Rgb {
     unsigned char r, g, b;
@@ -107,7 +55,7 @@ TEST_F(TarnwickProgram, RunsTheWholeBootstrapAndExitsWithZero) {
     DemoServers servers(Servers("300k"));  // about two seconds of download to watch
     ASSERT_TRUE(servers.Started()) << servers.ErrorLog();
 
-    ProgramRun program(TARNWICK_PROGRAM);
+    ChildProcess program({TARNWICK_PROGRAM});
     std::string windowId;
     for (int i = 0; i < 500 && windowId.empty() && program.Running(); ++i) {
         windowId = CommandOutput("xdotool search --onlyvisible --name '^Quarvex$' 2>/dev/null");
