@@ -44,6 +44,7 @@ int32_t WindowsErrorFromErrno(int errnoValue, ErrorDomain domain) {
         case EFBIG: return 223;  // the file is too large for the file system
         case ENAMETOOLONG: return 206;
         case ENOMEM: return 8;
+        case ENOEXEC: return 193;  // not a program this system can run
         case EIO:
         case ENXIO:
         case ENODEV: return 31;

@@ -47,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ErrnoCase{EPERM, ErrorDomain::kFile, 5},
                     ErrnoCase{EROFS, ErrorDomain::kFile, 5},
                     ErrnoCase{EEXIST, ErrorDomain::kFile, 183},
+                    ErrnoCase{ENOEXEC, ErrorDomain::kFile, 193},
                     ErrnoCase{ENOSPC, ErrorDomain::kFile, 112},
                     ErrnoCase{ENAMETOOLONG, ErrorDomain::kFile, 206},
                     ErrnoCase{EMFILE, ErrorDomain::kFile, 4},

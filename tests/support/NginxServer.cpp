@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kNginx = "/usr/sbin/nginx";
 constexpr int kStartAttempts = 3;
 constexpr auto kStartTimeLimit = std::chrono::seconds(10);
+constexpr auto kFixedPortWait = std::chrono::seconds(120);
 
 // A loopback port nothing listens on right now (the kernel's choice of an ephemeral port).
 uint16_t FreeLoopbackPort() {
@@ -62,6 +63,37 @@ NginxServer::NginxServer(const std::string& root, const std::string& serverDirec
     }
 }
 
+NginxServer::NginxServer(const NginxConfiguration& configuration)
+    : prefix(std::make_unique<ScratchFolder>()), port(configuration.port) {
+    if (!Available()) return;
+    // A fixed port may be held by another test run on this machine: nginx then fails to
+    // listen, and the test would talk to that other server. Wait for the port, and count the
+    // start only when our own nginx still runs once the port answers.
+    WriteConfiguration(configuration);
+    const auto deadline = std::chrono::steady_clock::now() + kFixedPortWait;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (Answers(port)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            continue;
+        }
+        std::ofstream(prefix->Path("error.log"), std::ios::trunc);  // a fresh log per attempt
+        if (Launch() && StillRunningAfter(std::chrono::milliseconds(300))) return;
+        Stop();
+    }
+    std::ofstream(prefix->Path("error.log"), std::ios::app)
+        << "port " << port << " stayed taken by another server\n";
+}
+
+bool NginxServer::StillRunningAfter(std::chrono::milliseconds pause) {
+    std::this_thread::sleep_for(pause);
+    // nginx tries to listen a few times before it gives up, and says so at the first failure.
+    if (ErrorLog().find("Address already in use") != std::string::npos) return false;
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) != pid) return true;
+    pid = -1;
+    return false;
+}
+
 NginxServer::~NginxServer() {
     Stop();
 }
@@ -81,7 +113,10 @@ bool NginxServer::StartOnFreePort(const std::string& root, const std::string& se
     port = FreeLoopbackPort();
     if (port == 0) return false;
     WriteConfiguration(root, serverDirectives);
+    return Launch();
+}
 
+bool NginxServer::Launch() {
     const std::string prefixPath = prefix->Path("") + "/";
     const std::string configPath = prefix->Path("nginx.conf");
     const std::string logPath = prefix->Path("error.log");
@@ -135,6 +170,19 @@ void NginxServer::WriteConfiguration(const std::string& root,
          << "    " << serverDirectives << "\n"
          << "  }\n"
          << "}\n";
+}
+
+void NginxServer::WriteConfiguration(const NginxConfiguration& configuration) const {
+    std::string text = configuration.text;
+    const auto replaceAll = [&text](const std::string& name, const std::string& value) {
+        for (size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + value.size())) {
+            text.replace(at, name.size(), value);
+        }
+    };
+    for (const auto& [name, value] : configuration.names) replaceAll(name, value);
+    replaceAll("@PREFIX@", prefix->Path(""));
+    replaceAll("@USER@", ::geteuid() == 0 ? "user root;" : "");
+    std::ofstream(prefix->Path("nginx.conf")) << text;
 }
 
 bool NginxServer::WaitUntilAnswering() {

@@ -12,17 +12,30 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 class ScratchFolder;
+
+// A whole configuration of the test's own (e.g. demo/nginx.conf.in). Every "@NAME@" of names
+// in text becomes its value, "@PREFIX@" the server's scratch folder and "@USER@" the line a
+// root master needs; the server counts as started once it answers on port.
+struct NginxConfiguration {
+    std::string text;
+    uint16_t port;
+    std::vector<std::pair<std::string, std::string>> names;
+};
 
 class NginxServer {
   public:
     // root: the folder served. serverDirectives: more lines for the server block, e.g.
     // "limit_rate 100k;" or a location block.
     explicit NginxServer(const std::string& root, const std::string& serverDirectives = "");
+    explicit NginxServer(const NginxConfiguration& configuration);
     ~NginxServer();
     NginxServer(const NginxServer&) = delete;
     NginxServer& operator=(const NginxServer&) = delete;
@@ -37,6 +50,9 @@ class NginxServer {
   private:
     bool StartOnFreePort(const std::string& root, const std::string& serverDirectives);
     void WriteConfiguration(const std::string& root, const std::string& serverDirectives) const;
+    void WriteConfiguration(const NginxConfiguration& configuration) const;
+    bool Launch();
+    bool StillRunningAfter(std::chrono::milliseconds pause);
     bool WaitUntilAnswering();
     void Stop();
 

@@ -1,0 +1,6 @@
+#include "app/CtarnwickApp.h"
+
+int main() {
+    theApp.InitInstance();
+    return 0;
+}
