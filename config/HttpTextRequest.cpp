@@ -126,6 +126,17 @@ size_t ReceiveBody(char* data, size_t size, size_t count, void* userdata) {
     return length;
 }
 
+// libcurl's header callback, once per head line: it notes whether the head of the latest answer
+// (a redirect or an interim answer starts a new one) was ended by its blank line. libcurl counts
+// a head cut short by the server's close as an answer; it is a broken transfer.
+size_t ReceiveHeadLine(char* data, size_t size, size_t count, void* userdata) {
+    auto& request = *static_cast<HttpTextRequest*>(userdata);
+    const std::string_view line(data, size * count);
+    if (line.starts_with("HTTP/")) request.headComplete = false;
+    if (line == "\r\n" || line == "\n") request.headComplete = true;
+    return line.size();
+}
+
 // Points the connection's URL at the object. The whole URL is set at once: libcurl keeps the
 // escapes of a whole URL as written, where it would lower-case those of a path or query set alone.
 bool SetObjectName(Curl_URL* url, const std::string& escapedName) {
@@ -199,9 +210,13 @@ uint32_t SendAndReadResponse(HttpTextRequest& request, std::wstring_view objectN
     curl_easy_setopt(handle, CURLOPT_CURLU, request.connectionHandle);
     curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, ReceiveBody);
     curl_easy_setopt(handle, CURLOPT_WRITEDATA, &request);
+    curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, ReceiveHeadLine);
+    curl_easy_setopt(handle, CURLOPT_HEADERDATA, &request);
     request.bodyBytes = 0;
+    request.headComplete = false;
     const CURLcode result = curl_easy_perform(handle);
     if (request.sinkFailure) std::rethrow_exception(std::exchange(request.sinkFailure, nullptr));
+    if (result == CURLE_OK && !request.headComplete) return kInternetConnectionAborted;
     return InternetErrorOf(result);
 }
 

@@ -51,6 +51,8 @@ struct HttpTextRequest {
     curl_slist* requestHeaders = nullptr;
     FetchLimits limits = kFetchLimits;
     int64_t bodyBytes = 0;
+    // The blank line that ends the latest answer's head has arrived.
+    bool headComplete = false;
     std::vector<char> pieceText;
     // An exception that left the sink, held while libcurl unwinds and raised again after it.
     std::exception_ptr sinkFailure;

@@ -51,9 +51,11 @@ std::wstring ExtractUrlPath(std::wstring_view url, int32_t count) {
     const size_t firstSlash = working.find('/');
     if (firstSlash == std::string::npos) return L"/";
     working.erase(0, firstSlash);
+    // A cut that finds no "/" drops nothing, and neither can any cut after it.
     for (int32_t i = 0; i < count; ++i) {
         const size_t slash = working.find('/');
-        if (slash != std::string::npos) working.erase(0, slash + 1);
+        if (slash == std::string::npos) break;
+        working.erase(0, slash + 1);
     }
     return platform::ToWide("/" + working);
 }

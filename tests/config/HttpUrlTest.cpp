@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 namespace {
 
 struct SplitCase {
@@ -61,6 +63,10 @@ INSTANTIATE_TEST_SUITE_P(Counts, ExtractUrlPathTest, testing::Values(
     // Cuts that find no "/" leave the text as it is, and counting goes on.
     PathCase{L"http://host/dir/a.ini", 9, L"/a.ini"},
     PathCase{L"a/b", 3, L"/b"},
+    // Once no "/" is left the remaining cuts change nothing; the largest count returns at once
+    // (found by fuzz_url_split: it used to spend seconds cutting nothing).
+    PathCase{L"http://host/dir/a.ini", INT32_MAX, L"/a.ini"},
+    PathCase{L"http://host/dir/a.ini", -1, L"///host/dir/a.ini"},
     // Nothing to start a path from.
     PathCase{L"host", 3, L"/"},
     PathCase{L"", 0, L"/"}));
