@@ -27,6 +27,8 @@ public:
     bool Running() const { return server > 0; }
     // ":N", the value DISPLAY holds while the server runs.
     const std::string& Name() const { return name; }
+    // The server's process; -1 when none runs.
+    pid_t Process() const { return server; }
     // Why the server did not start; empty when it runs.
     const std::string& Error() const { return error; }
 
