@@ -60,7 +60,18 @@ Fl_Window* FindDialog() {
     return nullptr;
 }
 
+// A box that is gone is deleted, and the next box may be given its address: a box counts as seen
+// only while it is still open, and one this check answers is forgotten at once.
+void ForgetClosedBoxes(WindowRun& run) {
+    std::set<Fl_Window*> open;
+    for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
+        if (IsNoticeBox(w)) open.insert(w);
+    }
+    std::erase_if(run.boxesSeen, [&open](Fl_Window* w) { return open.count(w) == 0; });
+}
+
 void AnswerBoxes(WindowRun& run) {
+    ForgetClosedBoxes(run);
     std::vector<Fl_Window*> boxes;
     for (Fl_Window* w = Fl::first_window(); w != nullptr; w = Fl::next_window(w)) {
         if (IsNoticeBox(w) && run.boxesSeen.insert(w).second) boxes.push_back(w);
@@ -78,7 +89,10 @@ void AnswerBoxes(WindowRun& run) {
         run.seen.boxTexts.push_back(text);
         run.seen.boxCaptions.push_back(box->label());
         run.seen.lastChange = std::chrono::steady_clock::now();
-        if (ok != nullptr && run.pressOk) ok->do_callback();
+        if (ok != nullptr && run.pressOk) {
+            ok->do_callback();
+            run.boxesSeen.erase(box);
+        }
     }
 }
 
