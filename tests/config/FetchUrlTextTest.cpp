@@ -179,6 +179,8 @@ struct FailureCase {
     bool someOfIt = false;  // only a part of delivered, at least its first byte, depending on timing
 };
 
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+
 class FetchFailureTest : public FetchTest, public testing::WithParamInterface<FailureCase> {};
 
 TEST_P(FetchFailureTest, ReturnsMinusOneAndKeepsWhatArrivedBefore) {

@@ -11,6 +11,7 @@
 #include "platform/ErrorCodes.h"
 #include "platform/Events.h"
 #include "platform/Sockets.h"
+#include "support/ReadableText.h"
 
 namespace {
 
@@ -176,6 +177,8 @@ struct AddressCase {
     const char* text;
     uint32_t hostOrder;
 };
+
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << ReadableText(c.text); }
 
 class AddressTexts : public testing::TestWithParam<AddressCase> {};
 
