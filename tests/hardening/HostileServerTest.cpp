@@ -14,6 +14,7 @@
 #include "hardening/Observations.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SilenceLimitGuard.h"
 
 namespace {
 
