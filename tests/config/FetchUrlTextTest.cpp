@@ -51,10 +51,7 @@ uint16_t ClosedPort() {
 // The fetch must reach the servers of the test directly, whatever proxy the machine names.
 class FetchTest : public testing::Test {
 protected:
-    ScopedEnv httpProxy{"http_proxy", nullptr};
-    ScopedEnv httpProxyUpper{"HTTP_PROXY", nullptr};
-    ScopedEnv allProxy{"all_proxy", nullptr};
-    ScopedEnv allProxyUpper{"ALL_PROXY", nullptr};
+    ScopedNoProxy direct;
     std::vector<std::string> pieces;
 
     int32_t Fetch(const std::wstring& url, const FetchLimits& limits = kFetchLimits) {
