@@ -82,5 +82,7 @@ private:
 };
 
 std::string ReadWholeFile(const std::string& path);
+// size bytes that do not compress, the same for the same seed.
+std::string RandomBytes(size_t size, unsigned seed);
 // A byte count as the window writes it, for the counts the tests use (below a billion).
 std::string GroupedCount(long long count);

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <random>
 
 #include "BootstrapFixture.h"
 
@@ -16,13 +15,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kPrefix = "KOR_0001|ResourceDLL_kor";
-
-std::string RandomBytes(size_t size, unsigned seed) {
-    std::mt19937 generator(seed);
-    std::string bytes(size, '\0');
-    for (char& b : bytes) b = static_cast<char>(generator());
-    return bytes;
-}
 
 const std::vector<std::pair<std::string, std::string>> kGameFiles = {
     {"readme.txt", "Quarvex 런쳐 데모\r\n"},

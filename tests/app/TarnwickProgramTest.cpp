@@ -6,7 +6,6 @@
 
 #include <chrono>
 #include <filesystem>
-#include <random>
 #include <thread>
 
 #include "BootstrapFixture.h"
@@ -48,9 +47,7 @@ using TarnwickProgram = BootstrapTest;
 
 TEST_F(TarnwickProgram, RunsTheWholeBootstrapAndExitsWithZero) {
     WriteConfigurationText("server=kr-live-01\npatch=7\nbuild=1\nlocale=ko_KR\n");
-    std::mt19937 generator(3);
-    std::string payload(600 * 1024, '\0');
-    for (char& c : payload) c = static_cast<char>(generator());
+    const std::string payload = RandomBytes(600 * 1024, 3);
     MakeCabinet({{"data/payload.bin", payload}});
     DemoServers servers(Servers("300k"));  // about two seconds of download to watch
     ASSERT_TRUE(servers.Started()) << servers.ErrorLog();

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ReadableText.h"
+
 namespace {
 
 struct LineCase {
     const wchar_t* line;
     const wchar_t* value;
 };
+
+void PrintTo(const LineCase& c, std::ostream* os) { *os << ReadableText(c.line); }
 
 class LineValueTest : public testing::TestWithParam<LineCase> {};
 
@@ -32,6 +36,8 @@ struct ArgumentsCase {
     const wchar_t* text;
     const char* arguments;
 };
+
+void PrintTo(const ArgumentsCase& c, std::ostream* os) { *os << ReadableText(c.text); }
 
 class BuildLauncherArgumentsTest : public testing::TestWithParam<ArgumentsCase> {};
 

@@ -51,10 +51,7 @@ uint16_t ClosedPort() {
 // The fetch must reach the servers of the test directly, whatever proxy the machine names.
 class FetchTest : public testing::Test {
 protected:
-    ScopedEnv httpProxy{"http_proxy", nullptr};
-    ScopedEnv httpProxyUpper{"HTTP_PROXY", nullptr};
-    ScopedEnv allProxy{"all_proxy", nullptr};
-    ScopedEnv allProxyUpper{"ALL_PROXY", nullptr};
+    ScopedNoProxy direct;
     std::vector<std::string> pieces;
 
     int32_t Fetch(const std::wstring& url, const FetchLimits& limits = kFetchLimits) {
@@ -178,6 +175,8 @@ struct FailureCase {
     std::string delivered;  // what reached the sink before the failure
     bool someOfIt = false;  // only a part of delivered, at least its first byte, depending on timing
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class FetchFailureTest : public FetchTest, public testing::WithParamInterface<FailureCase> {};
 

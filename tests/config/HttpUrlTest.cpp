@@ -4,6 +4,8 @@
 
 #include <climits>
 
+#include "support/ReadableText.h"
+
 namespace {
 
 struct SplitCase {
@@ -12,6 +14,8 @@ struct SplitCase {
     int32_t port;
     const char* path;
 };
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << ReadableText(c.url); }
 
 class SplitHttpUrlTest : public testing::TestWithParam<SplitCase> {};
 
@@ -48,6 +52,8 @@ struct PathCase {
     int32_t count;
     const wchar_t* path;
 };
+
+void PrintTo(const PathCase& c, std::ostream* os) { *os << ReadableText(c.url) << " cut " << c.count; }
 
 class ExtractUrlPathTest : public testing::TestWithParam<PathCase> {};
 

@@ -7,7 +7,6 @@
 //   download_bench free-port          prints a loopback port that nothing listens on
 //
 // Both print "bytes=N" and exit 0 when the whole body arrived. Timing is the script's job.
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -22,6 +21,7 @@
 #include "download/DownloadJob.h"
 #include "platform/Events.h"
 #include "platform/Threads.h"
+#include "support/Loopback.h"
 
 namespace {
 
@@ -81,10 +81,7 @@ int RunFloor(int port, const char* path, const char* out) {
     const int size = 65536;
     ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
+    sockaddr_in address = LoopbackAddress(static_cast<uint16_t>(port));
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return 2;
     const std::string request =
         std::string("GET ") + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: Close\r\n\r\n";
@@ -124,17 +121,9 @@ int RunFloor(int port, const char* path, const char* out) {
 }
 
 int PrintFreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        return 1;
-    }
-    std::printf("%d\n", ntohs(address.sin_port));
-    ::close(fd);
+    const uint16_t port = FreeLoopbackPort();
+    if (port == 0) return 1;
+    std::printf("%d\n", port);
     return 0;
 }
 

@@ -16,12 +16,12 @@
 #include "download/Connection.h"
 #include "download/DownloadRunHarness.h"
 #include "download/HttpRequest.h"
-#include "download/SilenceLimit.h"
 #include "platform/Events.h"
 #include "platform/Sockets.h"
 #include "platform/Threads.h"
 #include "support/NginxServer.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SilenceLimitGuard.h"
 
 namespace {
 
@@ -47,12 +47,6 @@ std::string Bytes(size_t count, int seed = 1) {
         bytes[i] = static_cast<char>((i * 31 + seed * 7 + i / 97) & 0xFF);
     return bytes;
 }
-
-class SilenceLimitGuard {
-  public:
-    explicit SilenceLimitGuard(uint32_t ms) { SetSilenceLimitForTesting(ms); }
-    ~SilenceLimitGuard() { SetSilenceLimitForTesting(0); }
-};
 
 struct RunCase {
     const char* name;

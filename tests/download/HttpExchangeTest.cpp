@@ -12,6 +12,7 @@
 #include "download/HttpRequest.h"
 #include "download/HttpResponse.h"
 #include "platform/ErrorCodes.h"
+#include "support/ReadableText.h"
 
 namespace {
 
@@ -179,6 +180,8 @@ struct NumberCase {
     int64_t contentLength;
     int32_t statusCode;
 };
+
+void PrintTo(const NumberCase& c, std::ostream* os) { *os << ReadableText(c.head); }
 
 class ResponseNumbers : public SocketPair, public testing::WithParamInterface<NumberCase> {};
 

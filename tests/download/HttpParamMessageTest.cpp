@@ -6,6 +6,7 @@
 
 #include "download/HttpParamMessage.h"
 #include "download/HttpRequest.h"
+#include "support/ReadableText.h"
 
 namespace {
 
@@ -128,6 +129,8 @@ struct EncodeCase {
     std::string in;
     std::string out;
 };
+
+void PrintTo(const EncodeCase& c, std::ostream* os) { *os << ReadableText(c.in); }
 
 class UrlEncodeTable : public testing::TestWithParam<EncodeCase> {};
 

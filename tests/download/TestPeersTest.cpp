@@ -1,5 +1,4 @@
 // The test peers themselves: what the scripted server plays and records, and that nginx serves.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -9,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/Loopback.h"
 #include "support/NginxServer.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
@@ -19,10 +19,7 @@ namespace {
 // failed read (0 after an orderly close).
 std::string Exchange(uint16_t port, const std::string& request, int* readError = nullptr) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
+    sockaddr_in address = LoopbackAddress(port);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
         return "<no connection>";

@@ -20,6 +20,7 @@
 #include "support/CabinetWriter.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SilenceLimitGuard.h"
 
 namespace fs = std::filesystem;
 

@@ -14,6 +14,7 @@
 #include "hardening/Observations.h"
 #include "support/ScratchFolder.h"
 #include "support/ScriptedHttpServer.h"
+#include "support/SilenceLimitGuard.h"
 
 namespace {
 
@@ -144,10 +145,7 @@ void CollectText(const char* text, void* context) { *static_cast<std::string*>(c
 class HostileServerTest : public testing::TestWithParam<Fault> {
 protected:
     // The fetch must reach the test's server directly, whatever proxy the machine names.
-    ScopedEnv httpProxy{"http_proxy", nullptr};
-    ScopedEnv httpProxyUpper{"HTTP_PROXY", nullptr};
-    ScopedEnv allProxy{"all_proxy", nullptr};
-    ScopedEnv allProxyUpper{"ALL_PROXY", nullptr};
+    ScopedNoProxy direct;
 };
 
 TEST_P(HostileServerTest, EndsAsNamedWithinItsLimitAndBoundedMemory) {

@@ -1,5 +1,4 @@
-// What the hardening tests watch: the process's resident memory, the state of a folder tree,
-// and the download's silence limit, shortened for one test.
+// What the hardening tests watch: the process's resident memory and the state of a folder tree.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +6,6 @@
 #include <fstream>
 #include <map>
 #include <string>
-
-#include "download/SilenceLimit.h"
 
 inline int64_t ResidentBytes() {
     std::ifstream statm("/proc/self/statm");
@@ -34,11 +31,3 @@ inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& 
     }
     return entries;
 }
-
-class SilenceLimitGuard {
-public:
-    explicit SilenceLimitGuard(uint32_t ms) { SetSilenceLimitForTesting(ms); }
-    ~SilenceLimitGuard() { SetSilenceLimitForTesting(0); }
-    SilenceLimitGuard(const SilenceLimitGuard&) = delete;
-    SilenceLimitGuard& operator=(const SilenceLimitGuard&) = delete;
-};

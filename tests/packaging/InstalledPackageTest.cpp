@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <random>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -178,9 +177,7 @@ protected:
 
 TEST_F(InstalledProgram, RunsTheWholeBootstrapWithTheInstalledCabinetLibrary) {
     WriteConfigurationText("server=kr-live-01\npatch=7\nbuild=1\nlocale=ko_KR\n");
-    std::mt19937 generator(8);
-    std::string payload(256 * 1024, '\0');
-    for (char& c : payload) c = static_cast<char>(generator());
+    const std::string payload = RandomBytes(256 * 1024, 8);
     MakeCabinet({{"data/payload.bin", payload}});
     DemoServers servers(Servers());
     ASSERT_TRUE(servers.Started()) << servers.ErrorLog();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ReadableText.h"
+
 using platform::ExtractField;
 
 struct FieldCase {
@@ -11,7 +13,9 @@ struct FieldCase {
     const wchar_t* expected;
 };
 
-void PrintTo(const FieldCase& c, std::ostream* os) { *os << "field " << c.n; }
+void PrintTo(const FieldCase& c, std::ostream* os) {
+    *os << ReadableText(c.text) << " field " << c.n << " by " << ReadableText(std::wstring_view(&c.separator, 1));
+}
 
 class Fields : public testing::TestWithParam<FieldCase> {};
 

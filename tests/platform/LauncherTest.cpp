@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/ErrorCodes.h"
+#include "support/ReadableText.h"
 #include "support/ScratchFolder.h"
 
 namespace fs = std::filesystem;
@@ -23,7 +24,7 @@ struct SplitCase {
     std::vector<std::string> expected;
 };
 
-void PrintTo(const SplitCase& c, std::ostream* os) { *os << "[" << c.text << "]"; }
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << ReadableText(c.text); }
 
 class CommandLineRules : public testing::TestWithParam<SplitCase> {};
 

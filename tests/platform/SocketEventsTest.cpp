@@ -11,6 +11,8 @@
 #include "platform/ErrorCodes.h"
 #include "platform/Events.h"
 #include "platform/Sockets.h"
+#include "support/Loopback.h"
+#include "support/ReadableText.h"
 
 namespace {
 
@@ -23,14 +25,8 @@ class Listener {
   public:
     Listener() {
         fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        port = BindToLoopback(fd);
         ::listen(fd, 4);
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
     }
     ~Listener() { ::close(fd); }
     int Accept() { return ::accept(fd, nullptr, nullptr); }
@@ -176,6 +172,8 @@ struct AddressCase {
     const char* text;
     uint32_t hostOrder;
 };
+
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << ReadableText(c.text); }
 
 class AddressTexts : public testing::TestWithParam<AddressCase> {};
 

@@ -3,7 +3,6 @@
 // further SYNs, and a client's connect neither succeeds nor is refused until it gives up.
 #pragma once
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,21 +11,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "support/Loopback.h"
+
 class FullBacklogListener {
 public:
     FullBacklogListener() {
         listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (listener < 0 || ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener, 0) != 0 ||
-            ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        const uint16_t bound = listener < 0 ? 0 : BindToLoopback(listener);
+        if (bound == 0 || ::listen(listener, 0) != 0) {
             Close();
             return;
         }
-        port = ntohs(address.sin_port);
+        port = bound;
+        sockaddr_in address = LoopbackAddress(port);
         // A backlog of 0 queues one connection; a few more make sure the queue is full.
         for (int i = 0; i < kFillers; ++i) {
             const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);

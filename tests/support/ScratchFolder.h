@@ -1,4 +1,5 @@
-// Test helpers: a scratch folder removed at the end of the test, and a scoped environment variable.
+// Test helpers: a scratch folder removed at the end of the test, a scoped environment variable,
+// and a scope without proxy variables.
 #pragma once
 
 #include <unistd.h>
@@ -52,4 +53,14 @@ public:
 private:
     std::string name;
     std::optional<std::string> previous;
+};
+
+// Clears the proxy variables libcurl reads for http URLs while it lives, so a fetch reaches the
+// test's own servers directly, whatever proxy the machine names.
+class ScopedNoProxy {
+private:
+    ScopedEnv httpProxy{"http_proxy", nullptr};
+    ScopedEnv httpProxyUpper{"HTTP_PROXY", nullptr};
+    ScopedEnv allProxy{"all_proxy", nullptr};
+    ScopedEnv allProxyUpper{"ALL_PROXY", nullptr};
 };

@@ -1,7 +1,5 @@
 #include "support/ScriptedHttpServer.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -10,6 +8,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+
+#include "support/Loopback.h"
 
 namespace {
 
@@ -102,19 +102,12 @@ ScriptedHttpServer::ScriptedHttpServer(std::vector<Script> scripts, int receiveB
         ::setsockopt(listener, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes,
                      sizeof receiveBufferBytes);
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
-    socklen_t length = sizeof address;
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listener, 16) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    port = BindToLoopback(listener);
+    if (port == 0 || ::listen(listener, 16) != 0) {
         ::close(listener);
         listener = -1;
         return;
     }
-    port = ntohs(address.sin_port);
     acceptThread = std::thread([this] { AcceptLoop(); });
 }
 
