@@ -79,6 +79,8 @@ private:
     std::unique_ptr<ScopedEnv> home;
     std::unique_ptr<ScopedEnv> configHome;
     std::unique_ptr<ScopedEnv> launcherWithoutWindow;
+    // The demo servers are on loopback; a proxy from the environment must not stand between.
+    ScopedNoProxy noProxy;
 };
 
 std::string ReadWholeFile(const std::string& path);
